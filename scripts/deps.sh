@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Quorvane need, if missing.
+# Sourced by run.sh and test.sh; usage: quorvane_install_deps PACKAGE...
+set -euo pipefail
+
+QUORVANE_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgumbo-dev
+                         libcpp-httplib-dev clang-format)
+
+quorvane_install_deps() {
+    local missing=()
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}

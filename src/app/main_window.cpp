@@ -1,0 +1,196 @@
+#include "main_window.h"
+
+#include "analysis_clock.h"
+#include "browser_component.h"
+#include "caption_fit.h"
+#include "page_completion.h"
+#include "request_url.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace quorvane {
+
+namespace {
+
+// The layout is designed in twips; 15 twips are one pixel at 96 dots per inch, and Qt scales
+// pixels on screens of higher density.
+constexpr int Px(int twips) { return (twips + 7) / 15; }
+QRect Twips(int left, int top, int width, int height) {
+    return {Px(left), Px(top), Px(width), Px(height)};
+}
+
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+    return Place(new QLabel(caption, parent), name, geometry);
+}
+
+QLineEdit* MakeTextBox(QWidget* parent, const char* name, const QRect& geometry,
+                       const QString& text = {}) {
+    return Place(new QLineEdit(text, parent), name, geometry);
+}
+
+// The check box's Value: 0 unticked, 1 ticked, 2 greyed.
+int CheckValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+        case Qt::Checked: return 1;
+        case Qt::PartiallyChecked: return 2;
+        default: return 0;
+    }
+}
+
+constexpr char kDefaultRouterAddress[] = "192.168.1.1";
+
+}  // namespace
+
+QString AppFolderFrom(const QString& applicationPath) {
+    const QString path = QDir::toNativeSeparators(applicationPath);
+    return path.endsWith(QDir::separator()) ? path : path + QDir::separator();
+}
+
+Form1::Form1(const QString& applicationPath, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quorvane"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Px(6330), Px(6690));
+    createControls();
+    setFont(FontFittingCaptions(this));
+    setTabOrder();
+    Form_Load(applicationPath);
+}
+
+void Form1::createControls() {
+    Label1 = MakeLabel(this, "Label1", tr("Password:"), Twips(120, 240, 855, 255));
+    txtPass = MakeTextBox(this, "txtPass", Twips(840, 225, 2895, 285));
+    Label3 = MakeLabel(this, "Label3", tr("Router IP:"), Twips(120, 735, 735, 255));
+    txtIP = MakeTextBox(this, "txtIP", Twips(840, 720, 1095, 285),
+                        QString::fromLatin1(kDefaultRouterAddress));
+    Label9 = MakeLabel(this, "Label9", tr("Port:"), Twips(2640, 720, 375, 255));
+    txtPort = MakeTextBox(this, "txtPort", Twips(3000, 705, 735, 285), QStringLiteral("80"));
+    Command1 = Place(new QPushButton(tr("Go"), this), "Command1", Twips(4560, 600, 1095, 375));
+    Command2 = Place(new QPushButton(tr("Security Log"), this), "Command2",
+                     Twips(4560, 1080, 1095, 375));
+    Check1 = Place(new QCheckBox(tr("Copy log(s)?"), this), "Check1", Twips(120, 1080, 1335, 255));
+    Check2 = Place(new QCheckBox(tr("Clear log(s)?"), this), "Check2", Twips(1560, 1080, 1335, 255));
+
+    Frame1 = Place(new QGroupBox(tr("Results:"), this), "Frame1", Twips(120, 1440, 6135, 5175));
+    Label2 = MakeLabel(Frame1, "Label2", tr("WAN IP:"), Twips(120, 360, 1815, 255));
+    Label5 = MakeLabel(Frame1, "Label5", tr("Primary DNS:"), Twips(2160, 360, 1815, 255));
+    Label6 = MakeLabel(Frame1, "Label6", tr("Secondary DNS:"), Twips(4200, 360, 1815, 255));
+    txtWANIP = MakeTextBox(Frame1, "txtWANIP", Twips(120, 600, 1815, 375));
+    txtDNS1 = MakeTextBox(Frame1, "txtDNS1", Twips(2160, 600, 1815, 375));
+    txtDNS2 = MakeTextBox(Frame1, "txtDNS2", Twips(4200, 600, 1815, 375));
+    Label7 = MakeLabel(Frame1, "Label7", tr("Router uptime (days h:m:s)"),
+                       Twips(120, 1080, 2535, 255));
+    Label8 = MakeLabel(Frame1, "Label8", tr("ADSL uptime (days h:m:s)"),
+                       Twips(2760, 1080, 2655, 255));
+    txtRouterTime = MakeTextBox(Frame1, "txtRouterTime", Twips(120, 1320, 2535, 375));
+    txtADSLTime = MakeTextBox(Frame1, "txtADSLTime", Twips(2760, 1320, 2670, 375));
+    Label4 = MakeLabel(Frame1, "Label4", tr("Firewall attacks:"), Twips(120, 1800, 1575, 255));
+    txtLog = Place(new QPlainTextEdit(Frame1), "txtLog", Twips(120, 2040, 5895, 3045));
+    txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtLog->setTabChangesFocus(true);
+
+    WebBrowser = new WebBrowserCollection(this, Twips(5880, 720, 255, 255));
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    // Enter in any of the three input boxes asks for the system log, the usual first request.
+    for (QLineEdit* input : {txtPass, txtIP, txtPort})
+        connect(input, &QLineEdit::returnPressed, Command1, &QPushButton::click);
+    connect(WebBrowser, &WebBrowserCollection::DocumentComplete, this,
+            &Form1::WebBrowser_DocumentComplete);
+    connect(WebBrowser, &WebBrowserCollection::NavigateError, this,
+            &Form1::WebBrowser_NavigateError);
+}
+
+void Form1::setTabOrder() {
+    const QList<QWidget*> order = {txtPass, Command1,      txtIP,         Check1,  Check2,
+                                   txtPort, txtADSLTime,   txtRouterTime, txtDNS2, txtDNS1,
+                                   txtWANIP, txtLog,       Command2};
+    for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    txtPass->setFocus();
+}
+
+void Form1::Form_Load(const QString& applicationPath) {
+    AppFolder = AppFolderFrom(applicationPath.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                        : applicationPath);
+    BrowserInstance* designed = WebBrowser->item(0);
+    designed->move(-designed->width(), designed->y());
+}
+
+void Form1::Command1_Click() { RequestLog(LogKind::System); }
+
+void Form1::Command2_Click() { RequestLog(LogKind::Security); }
+
+void Form1::RequestLog(LogKind kind) {
+    if (WebBrowser->count() == 2) {
+        WebBrowser->unload(1);
+        txtLog->setPlainText(QString());
+    }
+    ClearPending = false;
+    BrowserInstance* browser = WebBrowser->load(1);
+    // Visible, yet out of sight: instance 0 was moved left of the window at start-up.
+    browser->setVisible(true);
+
+    const RouterUrl request =
+        ComposeRouterUrl({txtPass->text(), txtIP->text(), txtPort->text()}, LogPagePath(kind));
+    if (!request.error.isEmpty()) {
+        txtLog->setPlainText(QStringLiteral("The router's log could not be read. ") + request.error);
+        return;
+    }
+    browser->Navigate(request.url);
+}
+
+void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
+    txtPass->setEchoMode(QLineEdit::Password);
+    const CompletionRoute route = RouteCompletion(index, url, ClearPending);
+    BrowserInstance* browser = WebBrowser->item(1);
+    if (route.action == CompletionAction::Ignore) return;
+    if (route.action == CompletionAction::ReleaseCleared) {
+        browser->Navigate(QUrl(QString::fromLatin1(kBlankPage)));
+        return;
+    }
+
+    const QString LogText = browser->bodyText();
+    const QLocale locale;
+    const LogPageOutcome outcome = ReadLogPage(
+        LogText, route.kind,
+        {CheckValue(Check1), CheckValue(Check2), AppFolder,
+         {txtPass->text(), txtIP->text(), txtPort->text()}, txtLog->toPlainText(),
+         CurrentAnalysisClock(locale), locale});
+    ClearPending = outcome.clearPending;
+    browser->Navigate(outcome.followUp);
+
+    if (const auto& findings = outcome.findings) {
+        txtWANIP->setText(findings->wanIp);
+        txtDNS1->setText(findings->dns1);
+        txtDNS2->setText(findings->dns2);
+        txtRouterTime->setText(findings->routerTime);
+        txtADSLTime->setText(findings->adslTime);
+    }
+    txtLog->setPlainText(outcome.logBoxText);
+}
+
+void Form1::WebBrowser_NavigateError(int index, const QString& /*url*/, const QString& message) {
+    txtPass->setEchoMode(QLineEdit::Password);
+    if (index != 1) return;
+    txtLog->setPlainText(NavigationFailureText(ClearPending, message, txtLog->toPlainText()));
+}
+
+}  // namespace quorvane

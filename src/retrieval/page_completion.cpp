@@ -1,0 +1,76 @@
+#include "page_completion.h"
+
+#include "security_log_analysis.h"
+
+namespace quorvane {
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+
+QString NotClearedText(const QString& why) {
+    return QStringLiteral("The router's log was not cleared: ") + why;
+}
+
+}  // namespace
+
+CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending) {
+    if (index != 1) return {};
+    CompletionRoute route;
+    if (url.contains(QLatin1String("syslog"), Qt::CaseInsensitive)) {
+        route.kind = LogKind::System;
+    } else if (url.contains(QLatin1String("seclog"), Qt::CaseInsensitive)) {
+        route.kind = LogKind::Security;
+    } else {
+        return {};
+    }
+    route.action = clearPending ? CompletionAction::ReleaseCleared : CompletionAction::ReadLog;
+    return route;
+}
+
+LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings) {
+    QString warning;  // said in front of the analysis' text
+    bool copied = true;
+    if (settings.copyValue == 1) {
+        const LogCopyResult copy = AppendLogCopy(settings.appFolder, logText, kind,
+                                                 settings.clock.now.date(), settings.locale);
+        if (!copy.ok) {
+            copied = false;
+            warning = copy.error;
+        }
+    }
+
+    LogPageOutcome outcome;
+    outcome.followUp = QUrl(QString::fromLatin1(kBlankPage));
+    if (settings.clearValue != 0) {
+        if (!copied) {
+            // Clearing now would lose the only copy of the log that was not saved.
+            warning += QLatin1Char(' ') + NotClearedText(QStringLiteral("the copy failed."));
+        } else if (const RouterUrl clear = ComposeRouterUrl(settings.login, ClearLogPath(kind));
+                   !clear.error.isEmpty()) {
+            warning = NotClearedText(clear.error);
+        } else {
+            outcome.followUp = clear.url;
+            outcome.clearPending = true;
+        }
+    }
+
+    if (kind == LogKind::System) {
+        outcome.findings = AnalyseSystemLog(logText, settings.logBoxText, settings.clock);
+        outcome.logBoxText = outcome.findings->log;
+    } else {
+        outcome.logBoxText = AnalyseSecurityLog(logText, settings.logBoxText, settings.clock);
+    }
+    if (!warning.isEmpty()) {
+        outcome.logBoxText.prepend(warning + kLineEnd);
+        if (outcome.findings) outcome.findings->log = outcome.logBoxText;
+    }
+    return outcome;
+}
+
+QString NavigationFailureText(bool clearPending, const QString& failure, const QString& logBoxText) {
+    if (clearPending) return NotClearedText(failure) + kLineEnd + logBoxText;
+    return QStringLiteral("The router's log could not be read. ") + failure;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "log_copy_file.h"
+#include "request_url.h"
+#include "system_log_analysis.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+namespace quorvane {
+
+inline constexpr char kBlankPage[] = "about:blank";
+
+// What a completed navigation of a browser instance means for the window.
+enum class CompletionAction {
+    Ignore,          // another instance, or not a log page (about:blank included)
+    ReleaseCleared,  // the page a clear request brought back: send the instance to about:blank
+    ReadLog,         // a log page to copy, clear and analyse
+};
+
+struct CompletionRoute {
+    CompletionAction action = CompletionAction::Ignore;
+    LogKind kind = LogKind::System;
+};
+
+// Which log, if any, a completion of instance `index` at `url` is.
+CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending);
+
+// The window's settings at the moment a log page completes.
+struct LogPageSettings {
+    int copyValue = 0;   // "Copy log(s)?": 0 unticked, 1 ticked, 2 greyed
+    int clearValue = 0;  // "Clear log(s)?"
+    QString appFolder;
+    RouterLogin login;   // the input boxes as they read now, for the clear request
+    QString logBoxText;  // what txtLog holds before the analysis
+    AnalysisClock clock;
+    QLocale locale;
+};
+
+// What the window does with a log page that has been read.
+struct LogPageOutcome {
+    QUrl followUp;       // the clear request, or about:blank
+    bool clearPending = false;
+    std::optional<SystemLogFindings> findings;  // the system log's results, all six boxes
+    QString logBoxText;  // the new text of txtLog, for either log
+};
+
+// Copies the page when asked, decides the follow-up navigation and runs the analysis of its kind.
+// The router is asked to clear its log only when the log is safely copied or no copy was asked
+// for; a failed copy or an unusable clear URL is said in the first line of txtLog.
+LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings);
+
+// The text of txtLog after navigation `failure` of instance 1: a failed fetch replaces the box's
+// text with why no log was read; a failed clear request is put in front of the findings.
+QString NavigationFailureText(bool clearPending, const QString& failure, const QString& logBoxText);
+
+}  // namespace quorvane

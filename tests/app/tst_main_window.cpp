@@ -1,0 +1,157 @@
+#include "caption_fit.h"
+#include "main_window.h"
+#include "router_sim.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quorvane;
+
+namespace {
+
+constexpr int kWaitMs = 20'000;
+
+QString TextOf(const QWidget* widget) {
+    if (auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
+    if (auto* edit = qobject_cast<const QLineEdit*>(widget)) return edit->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
+    if (auto* box = qobject_cast<const QGroupBox*>(widget)) return box->title();
+    if (auto* log = qobject_cast<const QPlainTextEdit*>(widget)) return log->toPlainText();
+    return {};
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir appDir_;
+    std::unique_ptr<Form1> form_;
+
+    template <typename T = QWidget>
+    T* control(const char* name) {
+        T* widget = form_->findChild<T*>(QLatin1String(name));
+        if (!widget) qFatal("no control %s", name);
+        return widget;
+    }
+    QString text(const char* name) { return TextOf(control(name)); }
+
+private slots:
+    void init() {
+        form_ = std::make_unique<Form1>(appDir_.path());
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+    void cleanup() { form_.reset(); }
+
+    void layoutAsDesigned_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QString>("caption");
+        auto row = [](const char* name, const char* in, QRect twips, const char* caption) {
+            QTest::newRow(name) << name << in << twips << caption;
+        };
+        row("Label1", "Form1", {120, 240, 855, 255}, "Password:");
+        row("txtPass", "Form1", {840, 225, 2895, 285}, "");
+        row("Label3", "Form1", {120, 735, 735, 255}, "Router IP:");
+        row("txtIP", "Form1", {840, 720, 1095, 285}, "192.168.1.1");
+        row("Label9", "Form1", {2640, 720, 375, 255}, "Port:");
+        row("txtPort", "Form1", {3000, 705, 735, 285}, "80");
+        row("Command1", "Form1", {4560, 600, 1095, 375}, "Go");
+        row("Command2", "Form1", {4560, 1080, 1095, 375}, "Security Log");
+        row("Check1", "Form1", {120, 1080, 1335, 255}, "Copy log(s)?");
+        row("Check2", "Form1", {1560, 1080, 1335, 255}, "Clear log(s)?");
+        row("Frame1", "Form1", {120, 1440, 6135, 5175}, "Results:");
+        row("Label2", "Frame1", {120, 360, 1815, 255}, "WAN IP:");
+        row("Label5", "Frame1", {2160, 360, 1815, 255}, "Primary DNS:");
+        row("Label6", "Frame1", {4200, 360, 1815, 255}, "Secondary DNS:");
+        row("txtWANIP", "Frame1", {120, 600, 1815, 375}, "");
+        row("txtDNS1", "Frame1", {2160, 600, 1815, 375}, "");
+        row("txtDNS2", "Frame1", {4200, 600, 1815, 375}, "");
+        row("Label7", "Frame1", {120, 1080, 2535, 255}, "Router uptime (days h:m:s)");
+        row("Label8", "Frame1", {2760, 1080, 2655, 255}, "ADSL uptime (days h:m:s)");
+        row("txtRouterTime", "Frame1", {120, 1320, 2535, 375}, "");
+        row("txtADSLTime", "Frame1", {2760, 1320, 2670, 375}, "");
+        row("Label4", "Frame1", {120, 1800, 1575, 255}, "Firewall attacks:");
+        row("txtLog", "Frame1", {120, 2040, 5895, 3045}, "");
+    }
+    void layoutAsDesigned() {
+        QFETCH(QString, name);
+        QFETCH(QString, container);
+        QFETCH(QRect, twips);
+        QFETCH(QString, caption);
+        QWidget* widget = control(name.toLatin1().constData());
+        QCOMPARE(widget->parentWidget()->objectName(), container);
+        auto px = [](int t) { return (t + 7) / 15; };
+        QCOMPARE(widget->geometry(),
+                 QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+        QCOMPARE(TextOf(widget), caption);
+        QVERIFY(widget->isVisible());
+        QVERIFY(widget->isEnabled());
+    }
+
+    void windowAsDesigned() {
+        QCOMPARE(form_->windowTitle(), QStringLiteral("Quorvane"));
+        QCOMPARE(form_->size(), QSize(422, 446));
+        QCOMPARE(form_->minimumSize(), form_->maximumSize());
+        QVERIFY(!(form_->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!(form_->windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(form_->windowFlags() & Qt::WindowCloseButtonHint);
+        QCOMPARE(control<QCheckBox>("Check1")->checkState(), Qt::Unchecked);
+        QCOMPARE(control<QCheckBox>("Check2")->checkState(), Qt::Unchecked);
+        QCOMPARE(control<QLineEdit>("txtPass")->echoMode(), QLineEdit::Normal);
+        auto* log = control<QPlainTextEdit>("txtLog");
+        QCOMPARE(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(log->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+
+    void everyCaptionIsWhole() { QCOMPARE(std::max(0, CaptionOverflow(form_.get(), form_->font())), 0); }
+
+    void designedBrowserIsMovedOutOfSight() {
+        QWidget* browser = control("WebBrowser0");
+        QCOMPARE(browser->geometry(), QRect(-17, 48, 17, 17));
+        QVERIFY(!browser->isVisible());
+    }
+
+    void tabOrderAsDesigned() {
+        const QStringList expected = {"txtPass",     "Command1",      "txtIP",    "Check1",
+                                      "Check2",      "txtPort",       "txtADSLTime",
+                                      "txtRouterTime", "txtDNS2",     "txtDNS1",  "txtWANIP",
+                                      "txtLog",      "Command2",      "txtPass"};
+        QTRY_COMPARE(QApplication::focusWidget(), control("txtPass"));
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), expected[i]);
+        }
+    }
+
+    void appFolderHasOneTrailingSeparator_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("folder") << "/opt/tools" << "/opt/tools/";
+        QTest::newRow("root") << "/" << "/";
+        QTest::newRow("already ends in one") << "/opt/tools/" << "/opt/tools/";
+    }
+    void appFolderHasOneTrailingSeparator() {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QCOMPARE(AppFolderFrom(path), folder);
+    }
+
+    void appFolderIsTheProgramFolder() {
+        QCOMPARE(form_->appFolder(), appDir_.path() + u'/');
+        QCOMPARE(Form1().appFolder(), QCoreApplication::applicationDirPath() + u'/');
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace routersim {
+
+// How the log is laid out in the page.
+enum class PageStyle { Pre, BrLines, Table, TextArea, DivLines };
+
+// What the server does with a log page request instead of answering normally. Used by tests to
+// stand in for a faulty router or network.
+enum class Fault {
+    None,
+    Status403,
+    Status404,
+    Status500,
+    EmptyPage,          // 200 with an empty body
+    RedirectSameOrigin,  // 302 to the same page under /redir/..., same host and port
+    RedirectOtherHost,   // 302 to redirectTarget (another host or port); records what arrives there
+    NeverAnswer,         // accepts the connection, reads the request, never answers
+    CutBody,             // announces a Content-Length, sends half, closes the connection
+    HugeBody,            // a body larger than hugeBodyBytes
+    SlowBody,            // the page in small pieces with pauses, all within a few seconds
+    BinaryBody,          // random bytes, NUL bytes and invalid UTF-8 as text/html
+    UnknownCharset,      // Content-Type text/html; charset=x-no-such-charset
+};
+
+struct Options {
+    std::string password = "quorvane";
+    PageStyle style = PageStyle::Pre;
+    std::string charset = "utf-8";  // "utf-8" or "windows-1252": how the page is encoded and labelled
+    Fault fault = Fault::None;
+    std::string redirectTarget;                 // for RedirectOtherHost, e.g. "http://127.0.0.2:PORT/"
+    std::size_t hugeBodyBytes = 40u << 20;      // for HugeBody
+    int firewallLines = 5;                      // firewall entries in the system log
+};
+
+// One request the server received, as the tests need to see it.
+struct ReceivedRequest {
+    std::string method;
+    std::string target;         // path and query as sent
+    std::string authorization;  // the Authorization header, empty when absent
+    int status = 0;             // what the server answered
+};
+
+// A stand-in for the ADSL router's web server: the system log at /doc/syslog.htm and the
+// security log at /doc/seclog.htm behind basic authentication (user "admin"), the clear requests
+// ?WINDWEB_URL=...&clearlog=0 that empty a log, and fault modes for the tests.
+// Thread-safe: the server runs on its own thread; every method may be called from any thread.
+class RouterSim {
+public:
+    explicit RouterSim(Options options = {});
+    ~RouterSim();
+    RouterSim(const RouterSim&) = delete;
+    RouterSim& operator=(const RouterSim&) = delete;
+
+    // Listens on host:port (port 0 picks a free one) and serves on a background thread.
+    bool start(const std::string& host = "127.0.0.1", int port = 0);
+    void stop();
+    int port() const;
+    std::string host() const;
+
+    // The current log texts, lines in the router's layout joined with "\n".
+    std::string systemLog() const;
+    std::string securityLog() const;
+    void setSystemLog(std::string text);
+    void setSecurityLog(std::string text);
+    void setFault(Fault fault);
+    void setStyle(PageStyle style);
+
+    std::vector<ReceivedRequest> requests() const;
+    int clearRequestCount() const;  // clear requests received, of either log
+    void resetRequests();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Logs in the router's line layout with timestamps relative to `now`.
+std::string makeSystemLog(std::chrono::system_clock::time_point now, int firewallLines);
+std::string makeSecurityLog(std::chrono::system_clock::time_point now);
+
+}  // namespace routersim
