@@ -107,6 +107,7 @@ void Form1::createControls() {
     txtLog->setTabChangesFocus(true);
 
     WebBrowser = new WebBrowserCollection(this, Twips(5880, 720, 255, 255));
+    describeForAssistiveTechnology();
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -117,6 +118,22 @@ void Form1::createControls() {
             &Form1::WebBrowser_DocumentComplete);
     connect(WebBrowser, &WebBrowserCollection::NavigateError, this,
             &Form1::WebBrowser_NavigateError);
+}
+
+// Screen readers announce each box by its label; the buddy links them without adding mnemonics,
+// which would change the captions.
+void Form1::describeForAssistiveTechnology() {
+    const std::pair<QLabel*, QWidget*> pairs[] = {
+        {Label1, txtPass},  {Label3, txtIP},        {Label9, txtPort},
+        {Label2, txtWANIP}, {Label5, txtDNS1},      {Label6, txtDNS2},
+        {Label7, txtRouterTime}, {Label8, txtADSLTime}, {Label4, txtLog}};
+    for (const auto& [label, box] : pairs) {
+        label->setBuddy(box);
+        QString name = label->text();
+        if (name.endsWith(u':')) name.chop(1);
+        box->setAccessibleName(name);
+    }
+    txtPass->setAccessibleDescription(tr("Password field"));
 }
 
 void Form1::setTabOrder() {
@@ -154,14 +171,22 @@ void Form1::RequestLog(LogKind kind) {
         txtLog->setPlainText(QStringLiteral("The router's log could not be read. ") + request.error);
         return;
     }
+    setCursor(Qt::BusyCursor);
     browser->Navigate(request.url);
 }
+
+// A request is under way from the button press until instance 1 is released to the empty page
+// or a navigation of it fails.
+void Form1::endBusy() { unsetCursor(); }
 
 void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
     txtPass->setEchoMode(QLineEdit::Password);
     const CompletionRoute route = RouteCompletion(index, url, ClearPending);
     BrowserInstance* browser = WebBrowser->item(1);
-    if (route.action == CompletionAction::Ignore) return;
+    if (route.action == CompletionAction::Ignore) {
+        if (index == 1 && url == QLatin1String(kBlankPage)) endBusy();
+        return;
+    }
     if (route.action == CompletionAction::ReleaseCleared) {
         browser->Navigate(QUrl(QString::fromLatin1(kBlankPage)));
         return;
@@ -190,6 +215,7 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
 void Form1::WebBrowser_NavigateError(int index, const QString& /*url*/, const QString& message) {
     txtPass->setEchoMode(QLineEdit::Password);
     if (index != 1) return;
+    endBusy();
     txtLog->setPlainText(NavigationFailureText(ClearPending, message, txtLog->toPlainText()));
 }
 

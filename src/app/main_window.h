@@ -31,7 +31,9 @@ public:
 
 private:
     void createControls();
+    void describeForAssistiveTechnology();
     void setTabOrder();
+    void endBusy();
     void Form_Load(const QString& applicationPath);
     void Command1_Click();
     void Command2_Click();

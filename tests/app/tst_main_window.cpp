@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QFile>
+#include <QDir>
 #include <QtTest>
 
 using namespace quorvane;
@@ -25,6 +27,28 @@ QString TextOf(const QWidget* widget) {
     if (auto* box = qobject_cast<const QGroupBox*>(widget)) return box->title();
     if (auto* log = qobject_cast<const QPlainTextEdit*>(widget)) return log->toPlainText();
     return {};
+}
+
+QString Lf(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// The log's lines that hold `needle`, the last in the page first, each ended by a line end: what
+// the results box lists.
+QString NewestFirst(const std::string& log, const QString& needle, qsizetype fromNeedle = -1) {
+    QStringList picked;
+    for (const QString& line : QString::fromStdString(log).split(u'\n')) {
+        const qsizetype at = line.indexOf(needle);
+        if (at >= 0) picked.prepend((fromNeedle < 0 ? line : line.mid(at)) + u'\n');
+    }
+    return picked.join(QString());
+}
+
+// The rest of the line after the first `marker` in the log.
+QString ValueAfter(const std::string& log, const QString& marker) {
+    const QString text = QString::fromStdString(log);
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0) return {};
+    const qsizetype start = at + marker.size();
+    return text.mid(start, text.indexOf(u'\n', start) - start);
 }
 
 }  // namespace
@@ -43,13 +67,37 @@ class TestMainWindow : public QObject {
     }
     QString text(const char* name) { return TextOf(control(name)); }
 
+    void typeLogin(const routersim::RouterSim& sim, const QString& password) {
+        control<QLineEdit>("txtPass")->setText(password);
+        control<QLineEdit>("txtIP")->setText(QString::fromStdString(sim.host()));
+        control<QLineEdit>("txtPort")->setText(QString::number(sim.port()));
+    }
+    void tick(const char* name, Qt::CheckState state = Qt::Checked) {
+        auto* box = control<QCheckBox>(name);
+        box->setTristate(state == Qt::PartiallyChecked);
+        box->setCheckState(state);
+    }
+    // Presses a button and waits until the exchange with the router is over.
+    void press(const char* button) {
+        QTest::mouseClick(control(button), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->testAttribute(Qt::WA_SetCursor), kWaitMs);
+    }
+    QByteArray copyFile() {
+        QFile file(appDir_.filePath(QStringLiteral("syslog.txt")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
 private slots:
     void init() {
         form_ = std::make_unique<Form1>(appDir_.path());
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
-    void cleanup() { form_.reset(); }
+    void cleanup() {
+        form_.reset();
+        QFile::remove(appDir_.filePath(QStringLiteral("syslog.txt")));
+        QDir(appDir_.filePath(QStringLiteral("syslog.txt"))).removeRecursively();
+    }
 
     void layoutAsDesigned_data() {
         QTest::addColumn<QString>("name");
@@ -150,6 +198,139 @@ private slots:
     void appFolderIsTheProgramFolder() {
         QCOMPARE(form_->appFolder(), appDir_.path() + u'/');
         QCOMPARE(Form1().appFolder(), QCoreApplication::applicationDirPath() + u'/');
+    }
+
+    void eachButtonFetchesItsPage_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("Go") << "Command1" << "/doc/syslog.htm";
+        QTest::newRow("Security Log") << "Command2" << "/doc/seclog.htm";
+    }
+    void eachButtonFetchesItsPage() {
+        QFETCH(QString, button);
+        QFETCH(QString, path);
+        const QString password = QStringLiteral("a@b:c/d#e%f g");
+        routersim::RouterSim sim({.password = password.toStdString()});
+        QVERIFY(sim.start());
+        typeLogin(sim, password);
+        press(button.toLatin1().constData());
+        const auto requests = sim.requests();
+        QCOMPARE(requests.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(requests[0].target), path);
+        QCOMPARE(requests[0].status, 200);  // the password arrived intact
+        QCOMPARE(control<QLineEdit>("txtPass")->echoMode(), QLineEdit::Password);
+    }
+
+    void onlyALaterPressEmptiesTheLogBox() {
+        routersim::RouterSim sim({.password = "demo", .fault = routersim::Fault::SlowBody});
+        QVERIFY(sim.start());
+        typeLogin(sim, QStringLiteral("demo"));
+        auto* log = control<QPlainTextEdit>("txtLog");
+        log->setPlainText(QStringLiteral("typed by the user"));
+        QTest::mouseClick(control("Command1"), Qt::LeftButton);
+        QCOMPARE(log->toPlainText(), QStringLiteral("typed by the user"));
+        QVERIFY(form_->testAttribute(Qt::WA_SetCursor));  // busy while the page loads
+        QTest::mouseClick(control("Command1"), Qt::LeftButton);  // replaces the loading instance
+        QCOMPARE(log->toPlainText(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->testAttribute(Qt::WA_SetCursor), kWaitMs);
+        QCOMPARE(text("txtWANIP"), ValueAfter(sim.systemLog(), QStringLiteral("WAN IP is ")));
+    }
+
+    void unusablePortIsSaidAndNothingIsSent() {
+        routersim::RouterSim sim;
+        QVERIFY(sim.start());
+        typeLogin(sim, QStringLiteral("quorvane"));
+        control<QLineEdit>("txtPort")->setText(QStringLiteral("80a"));
+        press("Command1");
+        QVERIFY(text("txtLog").contains(QStringLiteral("is not a number")));
+        QVERIFY(sim.requests().empty());
+    }
+
+    // The whole road of one request: copy, clear, analyse the text read before the clear.
+    void goWithCopyAndClear() {
+        routersim::RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        const std::string log = sim.systemLog();
+        typeLogin(sim, QStringLiteral("demo"));
+        tick("Check1");
+        tick("Check2");
+        press("Command1");
+
+        QCOMPARE(sim.clearRequestCount(), 1);
+        QVERIFY(sim.systemLog().empty() || sim.systemLog().find("Firewall:") == std::string::npos);
+        QCOMPARE(text("txtLog"), NewestFirst(log, QStringLiteral("Firewall:")));
+        QCOMPARE(text("txtWANIP"), ValueAfter(log, QStringLiteral("WAN IP is ")));
+        QCOMPARE(text("txtDNS1"), ValueAfter(log, QStringLiteral("DNS Primary IP address is ")));
+        QCOMPARE(text("txtDNS2"), ValueAfter(log, QStringLiteral("DNS Secondary IP address is ")));
+        QVERIFY(text("txtRouterTime").contains(QStringLiteral(" day(s) ")));
+        QVERIFY(text("txtADSLTime").contains(QStringLiteral(" day(s) ")));
+
+        const QString header = QStringLiteral("Router log saved on ");
+        const QByteArray copy = copyFile();
+        QVERIFY(copy.startsWith(header.toUtf8()));
+        QStringList dated;
+        for (const QString& line : QString::fromStdString(log).split(u'\n'))
+            if (line.contains(u'/')) dated << line;
+        QCOMPARE(QString::fromUtf8(copy).section(QStringLiteral("\r\n"), 1),
+                 dated.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    }
+
+    void secondGoAfterAClearIsAnalysed() {
+        routersim::RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        const std::string log = sim.systemLog();
+        typeLogin(sim, QStringLiteral("demo"));
+        tick("Check2");
+        press("Command1");
+        QVERIFY(!form_->clearPending() || sim.clearRequestCount() == 1);
+        sim.setSystemLog(log);
+        tick("Check2", Qt::Unchecked);
+        press("Command1");
+        QCOMPARE(text("txtLog"), NewestFirst(log, QStringLiteral("Firewall:")));
+        QCOMPARE(sim.clearRequestCount(), 1);
+    }
+
+    void securityLogListsThisYear() {
+        routersim::RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        typeLogin(sim, QStringLiteral("demo"));
+        control<QLineEdit>("txtWANIP")->setText(QStringLiteral("kept"));
+        press("Command2");
+        const QString year = QString::number(QDate::currentDate().year());
+        QCOMPARE(text("txtLog"), NewestFirst(sim.securityLog(), year, 0));
+        QCOMPARE(text("txtWANIP"), QStringLiteral("kept"));
+    }
+
+    void wrongPasswordCopiesAndClearsNothing() {
+        routersim::RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        typeLogin(sim, QStringLiteral("wrong"));
+        tick("Check1");
+        tick("Check2");
+        press("Command1");
+        QVERIFY2(text("txtLog").contains(QStringLiteral("refused the password (HTTP 401")),
+                 qPrintable(text("txtLog")));
+        QCOMPARE(sim.clearRequestCount(), 0);
+        QVERIFY(copyFile().isEmpty());
+        QCOMPARE(text("txtWANIP"), QString());
+    }
+
+    void failedCopyLeavesTheRouterLogUncleared() {
+        routersim::RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        const std::string log = sim.systemLog();
+        QVERIFY(QDir(appDir_.path()).mkdir(QStringLiteral("syslog.txt")));
+        typeLogin(sim, QStringLiteral("demo"));
+        tick("Check1");
+        tick("Check2");
+        press("Command1");
+        QCOMPARE(sim.clearRequestCount(), 0);
+        QCOMPARE(sim.systemLog(), log);
+        const QStringList lines = text("txtLog").split(u'\n');
+        QVERIFY2(lines.first().contains(QStringLiteral("could not be copied")), qPrintable(lines.first()));
+        QVERIFY(lines.first().contains(QStringLiteral("not cleared")));
+        QCOMPARE(lines.mid(1).join(u'\n'), NewestFirst(log, QStringLiteral("Firewall:")));
+        QCOMPARE(text("txtWANIP"), ValueAfter(log, QStringLiteral("WAN IP is ")));
     }
 };
 

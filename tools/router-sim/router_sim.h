@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace routersim {
@@ -26,6 +28,8 @@ enum class Fault {
     SlowBody,            // the page in small pieces with pauses, all within a few seconds
     BinaryBody,          // random bytes, NUL bytes and invalid UTF-8 as text/html
     UnknownCharset,      // Content-Type text/html; charset=x-no-such-charset
+    MarkersInMarkup,     // the normal page plus marker phrases in a comment, scripts, a style
+                         // and hidden elements, none of which a browser renders as text
 };
 
 struct Options {
@@ -36,6 +40,7 @@ struct Options {
     std::string redirectTarget;                 // for RedirectOtherHost, e.g. "http://127.0.0.2:PORT/"
     std::size_t hugeBodyBytes = 40u << 20;      // for HugeBody
     int firewallLines = 5;                      // firewall entries in the system log
+    bool allowAnyHost = false;  // start() refuses addresses outside loopback unless this is set
 };
 
 // One request the server received, as the tests need to see it.
@@ -72,7 +77,8 @@ public:
     void setStyle(PageStyle style);
 
     std::vector<ReceivedRequest> requests() const;
-    int clearRequestCount() const;  // clear requests received, of either log
+    int clearRequestCount() const;  // clear requests received, of either log, whatever the answer
+    int clearsPerformed() const;    // clear requests that were authorised and emptied a log
     void resetRequests();
 
 private:
@@ -83,5 +89,16 @@ private:
 // Logs in the router's line layout with timestamps relative to `now`.
 std::string makeSystemLog(std::chrono::system_clock::time_point now, int firewallLines);
 std::string makeSecurityLog(std::chrono::system_clock::time_point now);
+
+// Command-line names: "pre", "br", "table", "textarea", "div" and "none", "status-403",
+// "never-answer", ... Parsing ignores letter case, "-" and "_", so "NeverAnswer" works as well.
+std::string_view styleName(PageStyle style);
+std::optional<PageStyle> styleFromName(std::string_view name);
+std::string_view faultName(Fault fault);
+std::optional<Fault> faultFromName(std::string_view name);
+const std::vector<Fault>& allFaults();
+
+// localhost, 127.0.0.0/8 and ::1.
+bool isLoopbackHost(std::string_view host);
 
 }  // namespace routersim

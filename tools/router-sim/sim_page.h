@@ -1,0 +1,33 @@
+#pragma once
+
+#include "router_sim.h"
+
+#include <string>
+#include <string_view>
+
+namespace routersim {
+
+enum class LogKind { System, Security };
+
+// A log page is head + log block + tail, all UTF-8 until encodePage(). The text that a browser
+// renders outside the log block holds no marker phrase, no "/" and no number of four digits, so
+// that it cannot be mistaken for log content; only markersInMarkup hides marker phrases in parts
+// of the markup that are not rendered.
+std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersInMarkup);
+std::string logBlock(PageStyle style, std::string_view log);
+std::string pageTail(LogKind kind);
+
+std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
+                       std::string_view charsetLabel, bool markersInMarkup = false);
+
+// The page bytes in the given charset ("utf-8" or "windows-1252"; anything else is left as
+// UTF-8). Characters that windows-1252 lacks become "?".
+std::string encodePage(std::string_view utf8, std::string_view charset);
+
+// The short page that goes with an error status such as 401 or 404.
+std::string statusPage(int status);
+
+// Bytes that are not text: NUL bytes, invalid UTF-8 and random values, the same on every call.
+std::string binaryBody(std::size_t size);
+
+}  // namespace routersim
