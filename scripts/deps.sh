@@ -4,7 +4,7 @@
 set -euo pipefail
 
 QUORVANE_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgumbo-dev
-                         libcpp-httplib-dev clang-format)
+                         libcpp-httplib-dev clang-format desktop-file-utils appstream)
 
 quorvane_install_deps() {
     local missing=()

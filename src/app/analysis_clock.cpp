@@ -20,9 +20,8 @@ AnalysisClock CurrentAnalysisClock(const QLocale& locale) {
     const QDateTime now = QDateTime::currentDateTime();
     // Wall-clock date and time only: the analyses do calendar arithmetic on what the user's
     // clock shows, as the router's timestamps do, with no time zone in between.
-    return {QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(),
-                                        now.time().second()),
-                      Qt::UTC),
+    return {QDateTime(now.date(),
+                      QTime(now.time().hour(), now.time().minute(), now.time().second()), Qt::UTC),
             TimeSeparator(locale)};
 }
 

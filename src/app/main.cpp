@@ -7,6 +7,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvane.png")));
 
     quorvane::Form1 window;

@@ -33,7 +33,8 @@ Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
     return widget;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption,
+                  const QRect& geometry) {
     return Place(new QLabel(caption, parent), name, geometry);
 }
 
@@ -45,9 +46,12 @@ QLineEdit* MakeTextBox(QWidget* parent, const char* name, const QRect& geometry,
 // The check box's Value: 0 unticked, 1 ticked, 2 greyed.
 int CheckValue(const QCheckBox* box) {
     switch (box->checkState()) {
-        case Qt::Checked: return 1;
-        case Qt::PartiallyChecked: return 2;
-        default: return 0;
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -81,10 +85,11 @@ void Form1::createControls() {
     Label9 = MakeLabel(this, "Label9", tr("Port:"), Twips(2640, 720, 375, 255));
     txtPort = MakeTextBox(this, "txtPort", Twips(3000, 705, 735, 285), QStringLiteral("80"));
     Command1 = Place(new QPushButton(tr("Go"), this), "Command1", Twips(4560, 600, 1095, 375));
-    Command2 = Place(new QPushButton(tr("Security Log"), this), "Command2",
-                     Twips(4560, 1080, 1095, 375));
+    Command2 =
+        Place(new QPushButton(tr("Security Log"), this), "Command2", Twips(4560, 1080, 1095, 375));
     Check1 = Place(new QCheckBox(tr("Copy log(s)?"), this), "Check1", Twips(120, 1080, 1335, 255));
-    Check2 = Place(new QCheckBox(tr("Clear log(s)?"), this), "Check2", Twips(1560, 1080, 1335, 255));
+    Check2 =
+        Place(new QCheckBox(tr("Clear log(s)?"), this), "Check2", Twips(1560, 1080, 1335, 255));
 
     Frame1 = Place(new QGroupBox(tr("Results:"), this), "Frame1", Twips(120, 1440, 6135, 5175));
     Label2 = MakeLabel(Frame1, "Label2", tr("WAN IP:"), Twips(120, 360, 1815, 255));
@@ -93,10 +98,10 @@ void Form1::createControls() {
     txtWANIP = MakeTextBox(Frame1, "txtWANIP", Twips(120, 600, 1815, 375));
     txtDNS1 = MakeTextBox(Frame1, "txtDNS1", Twips(2160, 600, 1815, 375));
     txtDNS2 = MakeTextBox(Frame1, "txtDNS2", Twips(4200, 600, 1815, 375));
-    Label7 = MakeLabel(Frame1, "Label7", tr("Router uptime (days h:m:s)"),
-                       Twips(120, 1080, 2535, 255));
-    Label8 = MakeLabel(Frame1, "Label8", tr("ADSL uptime (days h:m:s)"),
-                       Twips(2760, 1080, 2655, 255));
+    Label7 =
+        MakeLabel(Frame1, "Label7", tr("Router uptime (days h:m:s)"), Twips(120, 1080, 2535, 255));
+    Label8 =
+        MakeLabel(Frame1, "Label8", tr("ADSL uptime (days h:m:s)"), Twips(2760, 1080, 2655, 255));
     txtRouterTime = MakeTextBox(Frame1, "txtRouterTime", Twips(120, 1320, 2535, 375));
     txtADSLTime = MakeTextBox(Frame1, "txtADSLTime", Twips(2760, 1320, 2670, 375));
     Label4 = MakeLabel(Frame1, "Label4", tr("Firewall attacks:"), Twips(120, 1800, 1575, 255));
@@ -124,8 +129,8 @@ void Form1::createControls() {
 // which would change the captions.
 void Form1::describeForAssistiveTechnology() {
     const std::pair<QLabel*, QWidget*> pairs[] = {
-        {Label1, txtPass},  {Label3, txtIP},        {Label9, txtPort},
-        {Label2, txtWANIP}, {Label5, txtDNS1},      {Label6, txtDNS2},
+        {Label1, txtPass},       {Label3, txtIP},       {Label9, txtPort},
+        {Label2, txtWANIP},      {Label5, txtDNS1},     {Label6, txtDNS2},
         {Label7, txtRouterTime}, {Label8, txtADSLTime}, {Label4, txtLog}};
     for (const auto& [label, box] : pairs) {
         label->setBuddy(box);
@@ -137,9 +142,9 @@ void Form1::describeForAssistiveTechnology() {
 }
 
 void Form1::setTabOrder() {
-    const QList<QWidget*> order = {txtPass, Command1,      txtIP,         Check1,  Check2,
-                                   txtPort, txtADSLTime,   txtRouterTime, txtDNS2, txtDNS1,
-                                   txtWANIP, txtLog,       Command2};
+    const QList<QWidget*> order = {txtPass,  Command1,    txtIP,         Check1,  Check2,
+                                   txtPort,  txtADSLTime, txtRouterTime, txtDNS2, txtDNS1,
+                                   txtWANIP, txtLog,      Command2};
     for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
     txtPass->setFocus();
 }
@@ -168,7 +173,8 @@ void Form1::RequestLog(LogKind kind) {
     const RouterUrl request =
         ComposeRouterUrl({txtPass->text(), txtIP->text(), txtPort->text()}, LogPagePath(kind));
     if (!request.error.isEmpty()) {
-        txtLog->setPlainText(QStringLiteral("The router's log could not be read. ") + request.error);
+        txtLog->setPlainText(QStringLiteral("The router's log could not be read. ") +
+                             request.error);
         return;
     }
     setCursor(Qt::BusyCursor);
@@ -194,11 +200,14 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
 
     const QString LogText = browser->bodyText();
     const QLocale locale;
-    const LogPageOutcome outcome = ReadLogPage(
-        LogText, route.kind,
-        {CheckValue(Check1), CheckValue(Check2), AppFolder,
-         {txtPass->text(), txtIP->text(), txtPort->text()}, txtLog->toPlainText(),
-         CurrentAnalysisClock(locale), locale});
+    const LogPageOutcome outcome = ReadLogPage(LogText, route.kind,
+                                               {CheckValue(Check1),
+                                                CheckValue(Check2),
+                                                AppFolder,
+                                                {txtPass->text(), txtIP->text(), txtPort->text()},
+                                                txtLog->toPlainText(),
+                                                CurrentAnalysisClock(locale),
+                                                locale});
     ClearPending = outcome.clearPending;
     browser->Navigate(outcome.followUp);
 

@@ -68,7 +68,8 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
     return outcome;
 }
 
-QString NavigationFailureText(bool clearPending, const QString& failure, const QString& logBoxText) {
+QString NavigationFailureText(bool clearPending, const QString& failure,
+                              const QString& logBoxText) {
     if (clearPending) return NotClearedText(failure) + kLineEnd + logBoxText;
     return QStringLiteral("The router's log could not be read. ") + failure;
 }

@@ -43,10 +43,10 @@ struct LogPageSettings {
 
 // What the window does with a log page that has been read.
 struct LogPageOutcome {
-    QUrl followUp;       // the clear request, or about:blank
+    QUrl followUp;  // the clear request, or about:blank
     bool clearPending = false;
     std::optional<SystemLogFindings> findings;  // the system log's results, all six boxes
-    QString logBoxText;  // the new text of txtLog, for either log
+    QString logBoxText;                         // the new text of txtLog, for either log
 };
 
 // Copies the page when asked, decides the follow-up navigation and runs the analysis of its kind.

@@ -18,15 +18,16 @@ bool SameOrigin(const QUrl& a, const QUrl& b) {
            a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(80) == b.port(80);
 }
 
-QString HostAndPort(const QUrl& url) {
-    return url.host() + u':' + QString::number(url.port(80));
-}
+QString HostAndPort(const QUrl& url) { return url.host() + u':' + QString::number(url.port(80)); }
 
 QString HttpStatusMessage(int status, const QByteArray& reason) {
-    const QString code = QStringLiteral("HTTP %1%2").arg(status).arg(
-        reason.isEmpty() ? QString() : u' ' + QString::fromLatin1(reason));
+    const QString code =
+        QStringLiteral("HTTP %1%2")
+            .arg(status)
+            .arg(reason.isEmpty() ? QString() : u' ' + QString::fromLatin1(reason));
     if (status == 401) return QStringLiteral("The router refused the password (%1).").arg(code);
-    if (status == 403) return QStringLiteral("The router refused access to the page (%1).").arg(code);
+    if (status == 403)
+        return QStringLiteral("The router refused access to the page (%1).").arg(code);
     if (status == 404) return QStringLiteral("The router has no such page (%1).").arg(code);
     return QStringLiteral("The router answered with an error (%1).").arg(code);
 }
@@ -43,8 +44,9 @@ QString NetworkErrorMessage(QNetworkReply::NetworkError error, const QUrl& url) 
                 .arg(HostAndPort(url))
                 .arg(PageFetch::kTimeoutMs / 1000);
         case QNetworkReply::RemoteHostClosedError:
-            return QStringLiteral("The router at %1 closed the connection before the page was "
-                                  "complete.")
+            return QStringLiteral(
+                       "The router at %1 closed the connection before the page was "
+                       "complete.")
                 .arg(HostAndPort(url));
         default:
             return QStringLiteral("The page could not be fetched from %1 (network error %2).")
@@ -61,8 +63,7 @@ PageFetch::PageFetch(const QUrl& url, QObject* parent)
     // remember the credentials for the host and answer later challenges with them.
     const QByteArray user = url.userName(QUrl::FullyDecoded).toUtf8();
     const QByteArray password = url.password(QUrl::FullyDecoded).toUtf8();
-    if (!url.userInfo().isEmpty())
-        authorization_ = "Basic " + (user + ':' + password).toBase64();
+    if (!url.userInfo().isEmpty()) authorization_ = "Basic " + (user + ':' + password).toBase64();
     network_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
@@ -123,17 +124,17 @@ void PageFetch::onFinished() {
         return;
     }
     if (status >= 400) {
-        fail(HttpStatusMessage(
-                 status, reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray()),
-             status);
+        fail(
+            HttpStatusMessage(
+                status, reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray()),
+            status);
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
         fail(NetworkErrorMessage(reply->error(), reply->url()), status);
         return;
     }
-    emit finished(WithoutUserInfo(reply->url()), body_,
-                  reply->rawHeader("Content-Type"));
+    emit finished(WithoutUserInfo(reply->url()), body_, reply->rawHeader("Content-Type"));
 }
 
 void PageFetch::fail(const QString& message, int httpStatus) {

@@ -40,7 +40,7 @@ private:
 
     QNetworkAccessManager* network_;
     QPointer<QNetworkReply> reply_;
-    QUrl origin_;          // scheme, host and port that may see the credentials
+    QUrl origin_;  // scheme, host and port that may see the credentials
     QByteArray authorization_;
     QByteArray body_;
     int redirects_ = 0;

@@ -29,7 +29,8 @@ int ParsePort(const QString& text) {
 RouterUrl ComposeRouterUrl(const RouterLogin& login, const QString& pathAndQuery) {
     const int port = ParsePort(login.port);
     if (port < 0) {
-        return {{}, QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(login.port)};
+        return {{},
+                QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(login.port)};
     }
 
     QUrl url;
@@ -38,8 +39,9 @@ RouterUrl ComposeRouterUrl(const RouterLogin& login, const QString& pathAndQuery
     // so a mistyped address can never turn part of itself into a path or another host.
     url.setHost(login.address, QUrl::StrictMode);
     if (login.address.isEmpty() || url.host().isEmpty() || !url.isValid()) {
-        return {{}, QStringLiteral("The router address \"%1\" is not a valid host name or IP address.")
-                        .arg(login.address)};
+        return {{},
+                QStringLiteral("The router address \"%1\" is not a valid host name or IP address.")
+                    .arg(login.address)};
     }
     url.setPort(port);
     url.setUserName(QString::fromLatin1(kRouterUser));

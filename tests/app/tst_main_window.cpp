@@ -3,6 +3,8 @@
 #include "router_sim.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,8 +12,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QFile>
-#include <QDir>
 #include <QtTest>
 
 using namespace quorvane;
@@ -28,8 +28,6 @@ QString TextOf(const QWidget* widget) {
     if (auto* log = qobject_cast<const QPlainTextEdit*>(widget)) return log->toPlainText();
     return {};
 }
-
-QString Lf(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
 // The log's lines that hold `needle`, the last in the page first, each ended by a line end: what
 // the results box lists.
@@ -80,7 +78,7 @@ class TestMainWindow : public QObject {
     // Presses a button and waits until the exchange with the router is over.
     void press(const char* button) {
         QTest::mouseClick(control(button), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!form_->testAttribute(Qt::WA_SetCursor), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->cursor().shape() != Qt::BusyCursor, kWaitMs);
     }
     QByteArray copyFile() {
         QFile file(appDir_.filePath(QStringLiteral("syslog.txt")));
@@ -162,7 +160,9 @@ private slots:
         QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     }
 
-    void everyCaptionIsWhole() { QCOMPARE(std::max(0, CaptionOverflow(form_.get(), form_->font())), 0); }
+    void everyCaptionIsWhole() {
+        QCOMPARE(std::max(0, CaptionOverflow(form_.get(), form_->font())), 0);
+    }
 
     void designedBrowserIsMovedOutOfSight() {
         QWidget* browser = control("WebBrowser0");
@@ -171,10 +171,9 @@ private slots:
     }
 
     void tabOrderAsDesigned() {
-        const QStringList expected = {"txtPass",     "Command1",      "txtIP",    "Check1",
-                                      "Check2",      "txtPort",       "txtADSLTime",
-                                      "txtRouterTime", "txtDNS2",     "txtDNS1",  "txtWANIP",
-                                      "txtLog",      "Command2",      "txtPass"};
+        const QStringList expected = {
+            "txtPass",       "Command1", "txtIP",   "Check1",   "Check2", "txtPort",  "txtADSLTime",
+            "txtRouterTime", "txtDNS2",  "txtDNS1", "txtWANIP", "txtLog", "Command2", "txtPass"};
         QTRY_COMPARE(QApplication::focusWidget(), control("txtPass"));
         for (qsizetype i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -185,9 +184,12 @@ private slots:
     void appFolderHasOneTrailingSeparator_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("folder") << "/opt/tools" << "/opt/tools/";
-        QTest::newRow("root") << "/" << "/";
-        QTest::newRow("already ends in one") << "/opt/tools/" << "/opt/tools/";
+        QTest::newRow("folder") << "/opt/tools"
+                                << "/opt/tools/";
+        QTest::newRow("root") << "/"
+                              << "/";
+        QTest::newRow("already ends in one") << "/opt/tools/"
+                                             << "/opt/tools/";
     }
     void appFolderHasOneTrailingSeparator() {
         QFETCH(QString, path);
@@ -203,8 +205,10 @@ private slots:
     void eachButtonFetchesItsPage_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("path");
-        QTest::newRow("Go") << "Command1" << "/doc/syslog.htm";
-        QTest::newRow("Security Log") << "Command2" << "/doc/seclog.htm";
+        QTest::newRow("Go") << "Command1"
+                            << "/doc/syslog.htm";
+        QTest::newRow("Security Log") << "Command2"
+                                      << "/doc/seclog.htm";
     }
     void eachButtonFetchesItsPage() {
         QFETCH(QString, button);
@@ -229,10 +233,10 @@ private slots:
         log->setPlainText(QStringLiteral("typed by the user"));
         QTest::mouseClick(control("Command1"), Qt::LeftButton);
         QCOMPARE(log->toPlainText(), QStringLiteral("typed by the user"));
-        QVERIFY(form_->testAttribute(Qt::WA_SetCursor));  // busy while the page loads
+        QCOMPARE(form_->cursor().shape(), Qt::BusyCursor);       // busy while the page loads
         QTest::mouseClick(control("Command1"), Qt::LeftButton);  // replaces the loading instance
         QCOMPARE(log->toPlainText(), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(!form_->testAttribute(Qt::WA_SetCursor), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->cursor().shape() != Qt::BusyCursor, kWaitMs);
         QCOMPARE(text("txtWANIP"), ValueAfter(sim.systemLog(), QStringLiteral("WAN IP is ")));
     }
 
@@ -327,7 +331,8 @@ private slots:
         QCOMPARE(sim.clearRequestCount(), 0);
         QCOMPARE(sim.systemLog(), log);
         const QStringList lines = text("txtLog").split(u'\n');
-        QVERIFY2(lines.first().contains(QStringLiteral("could not be copied")), qPrintable(lines.first()));
+        QVERIFY2(lines.first().contains(QStringLiteral("could not be copied")),
+                 qPrintable(lines.first()));
         QVERIFY(lines.first().contains(QStringLiteral("not cleared")));
         QCOMPARE(lines.mid(1).join(u'\n'), NewestFirst(log, QStringLiteral("Firewall:")));
         QCOMPARE(text("txtWANIP"), ValueAfter(log, QStringLiteral("WAN IP is ")));

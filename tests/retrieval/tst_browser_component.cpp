@@ -15,9 +15,9 @@ constexpr int kWaitMs = 20'000;
 
 QUrl LogUrl(const routersim::RouterSim& sim, const QString& password,
             LogKind kind = LogKind::System) {
-    return ComposeRouterUrl({password, QString::fromStdString(sim.host()),
-                             QString::number(sim.port())},
-                            LogPagePath(kind))
+    return ComposeRouterUrl(
+               {password, QString::fromStdString(sim.host()), QString::number(sim.port())},
+               LogPagePath(kind))
         .url;
 }
 
@@ -126,15 +126,17 @@ private slots:
 
     void connectionRefusedIsAFailure() {
         QSignalSpy failed(browsers_, &WebBrowserCollection::NavigateError);
-        freshInstance()->Navigate(ComposeRouterUrl({"pw", "127.0.0.1", QString::number(ClosedPort())},
-                                                   LogPagePath(LogKind::System))
-                                      .url);
+        freshInstance()->Navigate(
+            ComposeRouterUrl({"pw", "127.0.0.1", QString::number(ClosedPort())},
+                             LogPagePath(LogKind::System))
+                .url);
         QVERIFY(failed.wait(kWaitMs));
         QVERIFY(failed.at(0).at(2).toString().contains(QStringLiteral("refused the connection")));
     }
 
     void sameOriginRedirectKeepsCredentials() {
-        routersim::RouterSim sim({.password = "demo", .fault = routersim::Fault::RedirectSameOrigin});
+        routersim::RouterSim sim(
+            {.password = "demo", .fault = routersim::Fault::RedirectSameOrigin});
         QVERIFY(sim.start());
         QSignalSpy complete(browsers_, &WebBrowserCollection::DocumentComplete);
         freshInstance()->Navigate(LogUrl(sim, "demo"));
@@ -151,10 +153,10 @@ private slots:
         QFETCH(QString, targetHost);
         routersim::RouterSim target({.password = "demo"});
         if (!target.start(targetHost.toStdString())) QSKIP("cannot listen on that address here");
-        routersim::RouterSim sim({.password = "demo",
-                                  .fault = routersim::Fault::RedirectOtherHost,
-                                  .redirectTarget = "http://" + target.host() + ":" +
-                                                    std::to_string(target.port())});
+        routersim::RouterSim sim(
+            {.password = "demo",
+             .fault = routersim::Fault::RedirectOtherHost,
+             .redirectTarget = "http://" + target.host() + ":" + std::to_string(target.port())});
         QVERIFY(sim.start());
         QSignalSpy failed(browsers_, &WebBrowserCollection::NavigateError);
         freshInstance()->Navigate(LogUrl(sim, "demo"));

@@ -52,12 +52,13 @@ private slots:
         QTest::newRow("system log") << 1 << "http://h:80/doc/syslog.htm" << false << read << sys;
         QTest::newRow("security log") << 1 << "http://h:80/doc/seclog.htm" << false << read << sec;
         QTest::newRow("capital letters") << 1 << "http://h/DOC/SYSLOG.HTM" << false << read << sys;
-        QTest::newRow("both words: system") << 1 << "http://h/seclog/syslog" << false << read << sys;
+        QTest::newRow("both words: system")
+            << 1 << "http://h/seclog/syslog" << false << read << sys;
         QTest::newRow("instance 0") << 0 << "http://h:80/doc/syslog.htm" << false << ignore << sys;
         QTest::newRow("blank page") << 1 << "about:blank" << true << ignore << sys;
         QTest::newRow("other page") << 1 << "http://h/index.htm" << false << ignore << sys;
-        QTest::newRow("cleared page") << 1 << "http://h/doc/seclog.htm?clearlog=0" << true << release
-                                      << sec;
+        QTest::newRow("cleared page")
+            << 1 << "http://h/doc/seclog.htm?clearlog=0" << true << release << sec;
     }
     void route() {
         QFETCH(int, index);
@@ -111,7 +112,8 @@ private slots:
                      lines.first().contains(QStringLiteral("could not be copied")),
                  qPrintable(lines.first()));
         QVERIFY(lines.first().contains(QStringLiteral("not cleared")));
-        QCOMPARE(lines.at(1), QStringLiteral("12/06/2026 10:00:01  Firewall: blocked 198.51.100.9"));
+        QCOMPARE(lines.at(1),
+                 QStringLiteral("12/06/2026 10:00:01  Firewall: blocked 198.51.100.9"));
         QCOMPARE(outcome.findings->log, outcome.logBoxText);
     }
 
@@ -120,7 +122,8 @@ private slots:
         settings.login.port = QStringLiteral("eighty");
         const LogPageOutcome outcome = ReadLogPage(kLog, LogKind::Security, settings);
         QVERIFY(!outcome.clearPending);
-        QVERIFY(outcome.logBoxText.startsWith(QStringLiteral("The router's log was not cleared: ")));
+        QVERIFY(
+            outcome.logBoxText.startsWith(QStringLiteral("The router's log was not cleared: ")));
         QVERIFY(!outcome.findings);
     }
 

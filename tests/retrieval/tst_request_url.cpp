@@ -18,8 +18,8 @@ private slots:
     }
     void passwordTravelsWhole() {
         QFETCH(QString, password);
-        const RouterUrl composed = ComposeRouterUrl({password, "192.0.2.1", "8080"},
-                                                    LogPagePath(LogKind::System));
+        const RouterUrl composed =
+            ComposeRouterUrl({password, "192.0.2.1", "8080"}, LogPagePath(LogKind::System));
         QVERIFY(composed.error.isEmpty());
         // What the browser component will read back out of the URL is what the user typed.
         const QUrl reparsed(composed.url.toString(QUrl::FullyEncoded));
@@ -33,10 +33,10 @@ private slots:
     void pathsOfEachLog_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("system log") << LogPagePath(LogKind::System)
-                                    << "http://admin:pw@192.0.2.1:80/doc/syslog.htm";
-        QTest::newRow("security log") << LogPagePath(LogKind::Security)
-                                      << "http://admin:pw@192.0.2.1:80/doc/seclog.htm";
+        QTest::newRow("system log")
+            << LogPagePath(LogKind::System) << "http://admin:pw@192.0.2.1:80/doc/syslog.htm";
+        QTest::newRow("security log")
+            << LogPagePath(LogKind::Security) << "http://admin:pw@192.0.2.1:80/doc/seclog.htm";
         QTest::newRow("clear system log")
             << ClearLogPath(LogKind::System)
             << "http://admin:pw@192.0.2.1:80/doc/syslog.htm?WINDWEB_URL=/doc/syslog.htm&clearlog=0";
@@ -54,15 +54,24 @@ private slots:
     void unusableAddressOrPortIsRefused_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("port");
-        QTest::newRow("letters in port") << "192.0.2.1" << "80a";
-        QTest::newRow("empty port") << "192.0.2.1" << "";
-        QTest::newRow("port zero") << "192.0.2.1" << "0";
-        QTest::newRow("port too large") << "192.0.2.1" << "65536";
-        QTest::newRow("signed port") << "192.0.2.1" << "+80";
-        QTest::newRow("slash in address") << "192.0.2.1/evil" << "80";
-        QTest::newRow("at in address") << "evil.example@192.0.2.1" << "80";
-        QTest::newRow("blank in address") << "192.0.2.1 " << "80";
-        QTest::newRow("empty address") << "" << "80";
+        QTest::newRow("letters in port") << "192.0.2.1"
+                                         << "80a";
+        QTest::newRow("empty port") << "192.0.2.1"
+                                    << "";
+        QTest::newRow("port zero") << "192.0.2.1"
+                                   << "0";
+        QTest::newRow("port too large") << "192.0.2.1"
+                                        << "65536";
+        QTest::newRow("signed port") << "192.0.2.1"
+                                     << "+80";
+        QTest::newRow("slash in address") << "192.0.2.1/evil"
+                                          << "80";
+        QTest::newRow("at in address") << "evil.example@192.0.2.1"
+                                       << "80";
+        QTest::newRow("blank in address") << "192.0.2.1 "
+                                          << "80";
+        QTest::newRow("empty address") << ""
+                                       << "80";
     }
     void unusableAddressOrPortIsRefused() {
         QFETCH(QString, address);
@@ -76,8 +85,10 @@ private slots:
     void hostNamesAndIpv6AreAccepted_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("host");
-        QTest::newRow("name") << "router.home" << "router.home";
-        QTest::newRow("ipv6 loopback") << "::1" << "::1";
+        QTest::newRow("name") << "router.home"
+                              << "router.home";
+        QTest::newRow("ipv6 loopback") << "::1"
+                                       << "::1";
     }
     void hostNamesAndIpv6AreAccepted() {
         QFETCH(QString, address);

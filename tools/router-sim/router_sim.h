@@ -19,7 +19,7 @@ enum class Fault {
     Status403,
     Status404,
     Status500,
-    EmptyPage,          // 200 with an empty body
+    EmptyPage,           // 200 with an empty body
     RedirectSameOrigin,  // 302 to the same page under /redir/..., same host and port
     RedirectOtherHost,   // 302 to redirectTarget (another host or port); records what arrives there
     NeverAnswer,         // accepts the connection, reads the request, never answers
@@ -35,11 +35,12 @@ enum class Fault {
 struct Options {
     std::string password = "quorvane";
     PageStyle style = PageStyle::Pre;
-    std::string charset = "utf-8";  // "utf-8" or "windows-1252": how the page is encoded and labelled
+    std::string charset =
+        "utf-8";  // "utf-8" or "windows-1252": how the page is encoded and labelled
     Fault fault = Fault::None;
-    std::string redirectTarget;                 // for RedirectOtherHost, e.g. "http://127.0.0.2:PORT/"
-    std::size_t hugeBodyBytes = 40u << 20;      // for HugeBody
-    int firewallLines = 5;                      // firewall entries in the system log
+    std::string redirectTarget = {};        // for RedirectOtherHost, e.g. "http://127.0.0.2:PORT/"
+    std::size_t hugeBodyBytes = 40u << 20;  // for HugeBody
+    int firewallLines = 5;                  // firewall entries in the system log
     bool allowAnyHost = false;  // start() refuses addresses outside loopback unless this is set
 };
 

@@ -62,8 +62,8 @@ std::string firewallMessage(int i) {
     const std::string source = "198.51.100." + std::to_string(23 + (i * 7) % 200);
     if (i % 5 == 4) return "Firewall: ICMP echo request from " + source + " blocked";
     return std::string("Firewall: ") + p.protocol + " packet from " + source + ":" +
-           std::to_string(1024 + (i * 389) % 60000) + " to 203.0.113.45:" +
-           std::to_string(p.port) + " dropped";
+           std::to_string(1024 + (i * 389) % 60000) + " to 203.0.113.45:" + std::to_string(p.port) +
+           " dropped";
 }
 
 }  // namespace
@@ -91,7 +91,8 @@ std::string makeSystemLog(Clock::time_point now, int firewallLines) {
     const auto first = now - hours(22);
     const auto last = now - minutes(7);
     for (int i = 0; i < firewallLines; ++i) {
-        const auto step = firewallLines > 1 ? (last - first) / (firewallLines - 1) : Clock::duration{};
+        const auto step =
+            firewallLines > 1 ? (last - first) / (firewallLines - 1) : Clock::duration{};
         entries.push_back({first + step * i, firewallMessage(i)});
     }
     return join(std::move(entries));

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <vector>
@@ -115,8 +116,9 @@ std::string logBlock(PageStyle style, std::string_view log) {
             }
             return block + "</div>\n";
         case PageStyle::Table:
-            block = "<table class=\"log\" border=\"1\" cellspacing=\"0\">\n"
-                    "<tr><th>Time</th><th>Event</th></tr>\n";
+            block =
+                "<table class=\"log\" border=\"1\" cellspacing=\"0\">\n"
+                "<tr><th>Time</th><th>Event</th></tr>\n";
             for (std::string_view line : splitLines(log)) {
                 // The cells hold the 19-character timestamp and the message after the two
                 // separating characters; a line without that layout goes whole into the second.
@@ -148,6 +150,39 @@ std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
     return pageHead(kind, charsetLabel, markersInMarkup) + logBlock(style, log) + pageTail(kind);
 }
 
+OversizedPage::OversizedPage(LogKind kind, PageStyle style, std::string_view log,
+                             std::string_view charset, std::size_t minimumSize)
+    : head_(encodePage(
+          pageHead(kind, charset, false) + logBlock(style, log) + "<pre class=\"padding\">",
+          charset)),
+      tail_(encodePage("</pre>\n" + pageTail(kind), charset)) {
+    const std::size_t fixed = head_.size() + tail_.size();
+    padding_ = minimumSize > fixed ? minimumSize - fixed : 0;
+}
+
+std::string OversizedPage::piece(std::size_t offset, std::size_t length) const {
+    static constexpr std::string_view kPadding = "Padding line of the oversized page.\n";
+    std::string out;
+    while (length > 0 && offset < size()) {
+        std::size_t take = 0;
+        if (offset < head_.size()) {
+            take = std::min(length, head_.size() - offset);
+            out.append(head_, offset, take);
+        } else if (offset < head_.size() + padding_) {
+            const std::size_t column = (offset - head_.size()) % kPadding.size();
+            take = std::min({length, kPadding.size() - column, head_.size() + padding_ - offset});
+            out.append(kPadding.substr(column, take));
+        } else {
+            const std::size_t at = offset - head_.size() - padding_;
+            take = std::min(length, tail_.size() - at);
+            out.append(tail_, at, take);
+        }
+        offset += take;
+        length -= take;
+    }
+    return out;
+}
+
 std::string encodePage(std::string_view utf8, std::string_view charset) {
     if (charset != "windows-1252") return std::string(utf8);
     const iconv_t cd = iconv_open("WINDOWS-1252", "UTF-8");
@@ -176,11 +211,21 @@ std::string encodePage(std::string_view utf8, std::string_view charset) {
 std::string statusPage(int status) {
     std::string reason;
     switch (status) {
-        case 401: reason = "Unauthorized"; break;
-        case 403: reason = "Forbidden"; break;
-        case 404: reason = "Not Found"; break;
-        case 405: reason = "Method Not Allowed"; break;
-        default: reason = "Internal Server Error"; break;
+        case 401:
+            reason = "Unauthorized";
+            break;
+        case 403:
+            reason = "Forbidden";
+            break;
+        case 404:
+            reason = "Not Found";
+            break;
+        case 405:
+            reason = "Method Not Allowed";
+            break;
+        default:
+            reason = "Internal Server Error";
+            break;
     }
     const std::string title = std::to_string(status) + " " + reason;
     return "<html><head><title>" + title + "</title></head><body><h1>" + title +

@@ -20,6 +20,21 @@ std::string pageTail(LogKind kind);
 std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
                        std::string_view charsetLabel, bool markersInMarkup = false);
 
+// A page of at least minimumSize bytes: the ordinary page with padding lines after the log. It is
+// produced piece by piece as the socket takes it and never held whole.
+class OversizedPage {
+public:
+    OversizedPage(LogKind kind, PageStyle style, std::string_view log, std::string_view charset,
+                  std::size_t minimumSize);
+    std::size_t size() const { return head_.size() + padding_ + tail_.size(); }
+    std::string piece(std::size_t offset, std::size_t length) const;
+
+private:
+    std::string head_;
+    std::size_t padding_ = 0;
+    std::string tail_;
+};
+
 // The page bytes in the given charset ("utf-8" or "windows-1252"; anything else is left as
 // UTF-8). Characters that windows-1252 lacks become "?".
 std::string encodePage(std::string_view utf8, std::string_view charset);

@@ -1,0 +1,224 @@
+#include "html_inner_text.h"
+
+#include <string_view>
+#include <vector>
+
+#include "element_box.h"
+#include "rendered_text_builder.h"
+
+namespace quorvane {
+namespace {
+
+bool IsElement(const GumboNode* node, GumboTag tag) {
+    return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
+           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+}
+
+bool IsRenderedElement(const GumboNode* node, GumboTag tag) {
+    return IsElement(node, tag) && !HasAttribute(node->v.element, "hidden");
+}
+
+bool IsTableSection(const GumboNode* node) {
+    return IsElement(node, GUMBO_TAG_THEAD) || IsElement(node, GUMBO_TAG_TBODY) ||
+           IsElement(node, GUMBO_TAG_TFOOT);
+}
+
+const GumboVector& Siblings(const GumboNode* node) {
+    return node->parent->type == GUMBO_NODE_DOCUMENT ? node->parent->v.document.children
+                                                     : node->parent->v.element.children;
+}
+
+// Whether a later sibling of `node` satisfies `test`. Each scan stops at the first match, and
+// the next cell or row is almost always the next element, so a table costs linear time.
+template <typename Test>
+bool LaterSiblingMatches(const GumboNode* node, Test test) {
+    const GumboVector& siblings = Siblings(node);
+    for (unsigned i = node->index_within_parent + 1; i < siblings.length; ++i) {
+        if (test(static_cast<const GumboNode*>(siblings.data[i]))) return true;
+    }
+    return false;
+}
+
+bool IsLastCellOfRow(const GumboNode* cell) {
+    return !LaterSiblingMatches(cell, [](const GumboNode* node) {
+        return IsRenderedElement(node, GUMBO_TAG_TD) || IsRenderedElement(node, GUMBO_TAG_TH);
+    });
+}
+
+// Rows count in document order, through every section of the row's own table.
+bool IsLastRowOfTable(const GumboNode* row) {
+    auto isRow = [](const GumboNode* node) { return IsRenderedElement(node, GUMBO_TAG_TR); };
+    if (LaterSiblingMatches(row, isRow)) return false;
+    if (!IsTableSection(row->parent)) return true;
+    return !LaterSiblingMatches(row->parent, [&isRow](const GumboNode* node) {
+        if (isRow(node)) return true;
+        if (!IsTableSection(node) || HasAttribute(node->v.element, "hidden")) return false;
+        const GumboVector& rows = node->v.element.children;
+        for (unsigned i = 0; i < rows.length; ++i) {
+            if (isRow(static_cast<const GumboNode*>(rows.data[i]))) return true;
+        }
+        return false;
+    });
+}
+
+// Which children of a box are rendered at all.
+bool ChildIsRendered(Box parent, const GumboNode* child, bool& summaryTaken) {
+    switch (parent) {
+        case Box::Table:
+        case Box::TableSection:
+        case Box::TableRow:
+            // White space between a table's parts forms no box.
+            return child->type == GUMBO_NODE_ELEMENT;
+        case Box::Select:
+            return IsElement(child, GUMBO_TAG_OPTION) || IsElement(child, GUMBO_TAG_OPTGROUP);
+        case Box::OptionGroup:
+            return IsElement(child, GUMBO_TAG_OPTION);
+        case Box::ClosedDetails:
+            if (summaryTaken || !IsElement(child, GUMBO_TAG_SUMMARY)) return false;
+            summaryTaken = true;
+            return true;
+        default:
+            return true;
+    }
+}
+
+struct Frame {
+    const GumboNode* node;
+    Box box;
+    bool preformatted;
+    unsigned nextChild = 0;
+    bool summaryTaken = false;
+};
+
+class InnerTextWalk {
+public:
+    QString Run(const GumboNode* body) {
+        // An explicit stack: a page may nest elements far deeper than the call stack allows.
+        Open(body, false);
+        while (!stack_.empty()) {
+            Frame& frame = stack_.back();
+            const GumboVector& children = frame.node->v.element.children;
+            if (frame.nextChild < children.length) {
+                const auto* child = static_cast<const GumboNode*>(children.data[frame.nextChild++]);
+                const bool preformatted = frame.preformatted;
+                // Visit() may grow the stack, so `frame` is not used after it.
+                if (ChildIsRendered(frame.box, child, frame.summaryTaken)) {
+                    Visit(child, preformatted);
+                }
+                continue;
+            }
+            Close(frame);
+            stack_.pop_back();
+        }
+        return text_.Finish();
+    }
+
+private:
+    void Visit(const GumboNode* node, bool preformatted) {
+        switch (node->type) {
+            case GUMBO_NODE_TEXT:
+            case GUMBO_NODE_WHITESPACE:
+            case GUMBO_NODE_CDATA: {
+                const std::string_view text(node->v.text.text);
+                if (preformatted) {
+                    text_.AppendPreformatted(text);
+                } else {
+                    text_.AppendCollapsible(text);
+                }
+                break;
+            }
+            case GUMBO_NODE_ELEMENT:
+                Open(node, preformatted);
+                break;
+            default:  // comments, template contents
+                break;
+        }
+    }
+
+    void Open(const GumboNode* element, bool preformatted) {
+        const Box box = BoxOf(element->v.element);
+        switch (box) {
+            case Box::None:
+                return;
+            case Box::Replaced:
+                text_.AppendAtomicInline();
+                return;
+            case Box::LineBreak:
+                text_.AppendLineBreak();
+                return;
+            case Box::InlineBlock:
+            case Box::Select:
+                text_.AppendAtomicInline();
+                text_.EndLine();
+                break;
+            case Box::Block:
+            case Box::Table:
+            case Box::Preformatted:
+            case Box::ClosedDetails:
+                text_.RequireLineBreaks(1);
+                break;
+            case Box::Paragraph:
+                text_.RequireLineBreaks(2);
+                break;
+            case Box::TableRow:
+            case Box::TableCell:
+                text_.EndLine();
+                break;
+            default:
+                break;
+        }
+        stack_.push_back({element, box, preformatted || box == Box::Preformatted});
+    }
+
+    void Close(const Frame& frame) {
+        switch (frame.box) {
+            case Box::InlineBlock:
+            case Box::Select:
+                text_.EndLine();
+                text_.AppendAtomicInline();
+                break;
+            case Box::Block:
+            case Box::Table:
+            case Box::Preformatted:
+            case Box::ClosedDetails:
+                text_.RequireLineBreaks(1);
+                break;
+            case Box::Paragraph:
+                text_.RequireLineBreaks(2);
+                break;
+            case Box::TableRow:
+                text_.EndLine();
+                if (!IsLastRowOfTable(frame.node)) text_.AppendLineBreak();
+                break;
+            case Box::TableCell:
+                text_.EndLine();
+                if (!IsLastCellOfRow(frame.node)) text_.AppendTab();
+                break;
+            default:
+                break;
+        }
+    }
+
+    std::vector<Frame> stack_;
+    RenderedTextBuilder text_;
+};
+
+const GumboNode* BodyOf(const GumboNode* root) {
+    if (root == nullptr || root->type != GUMBO_NODE_ELEMENT) return nullptr;
+    const GumboVector& children = root->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (IsElement(child, GUMBO_TAG_BODY) || IsElement(child, GUMBO_TAG_FRAMESET)) return child;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QString RenderedBodyText(const GumboNode* root) {
+    const GumboNode* body = BodyOf(root);
+    if (body == nullptr) return {};
+    return InnerTextWalk().Run(body);
+}
+
+}  // namespace quorvane

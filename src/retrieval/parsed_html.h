@@ -1,0 +1,32 @@
+#pragma once
+
+#include <gumbo.h>
+
+#include <QByteArray>
+
+namespace quorvane {
+
+// An HTML5 parse of a page held in UTF-8. Gumbo's own clean-up recurses once per nesting level
+// and overflows the stack on deeply nested pages, so the tree's memory is owned here instead and
+// released block by block without walking the tree.
+class ParsedHtml {
+public:
+    explicit ParsedHtml(QByteArray utf8);
+    ~ParsedHtml();
+    ParsedHtml(const ParsedHtml&) = delete;
+    ParsedHtml& operator=(const ParsedHtml&) = delete;
+
+    // The <html> element, or null if the parser gave nothing.
+    const GumboNode* Root() const;
+
+private:
+    struct Block;
+    static void* Allocate(void* self, size_t size);
+    static void Release(void* self, void* memory);
+
+    QByteArray source_;        // the tree points into it
+    Block* blocks_ = nullptr;  // every live allocation of the parse, doubly linked
+    GumboOutput* output_ = nullptr;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,93 @@
+#include "rendered_text_builder.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace quorvane {
+namespace {
+
+// CSS collapses space, tab and line feed; a carriage return (only reachable through "&#13;")
+// renders as a space. Form feed and no-break space are ordinary characters.
+bool IsCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
+
+void RenderedTextBuilder::AppendCollapsible(std::string_view utf8) {
+    for (const char c : utf8) {
+        if (IsCollapsible(c)) {
+            if (!atLineStart_) pendingSpace_ = true;
+            continue;
+        }
+        FlushLineBreaks();
+        if (pendingSpace_) text_.push_back(' ');
+        pendingSpace_ = false;
+        text_.push_back(c);
+        atLineStart_ = false;
+    }
+}
+
+void RenderedTextBuilder::AppendPreformatted(std::string_view utf8) {
+    if (utf8.empty()) return;
+    FlushLineBreaks();
+    pendingSpace_ = false;
+    for (const char c : utf8) {
+        if (c == '\n') {
+            text_.append(kLineEnd);
+        } else {
+            text_.push_back(c);
+        }
+    }
+    atLineStart_ = utf8.back() == '\n';
+}
+
+void RenderedTextBuilder::RequireLineBreaks(int count) {
+    pendingLineBreaks_ = std::max(pendingLineBreaks_, count);
+    EndLine();
+}
+
+void RenderedTextBuilder::EndLine() {
+    pendingSpace_ = false;
+    atLineStart_ = true;
+}
+
+void RenderedTextBuilder::AppendAtomicInline() {
+    if (pendingSpace_) {
+        FlushLineBreaks();
+        text_.push_back(' ');
+        pendingSpace_ = false;
+    }
+    atLineStart_ = false;
+}
+
+void RenderedTextBuilder::AppendLineBreak() {
+    FlushLineBreaks();
+    text_.append(kLineEnd);
+    EndLine();
+}
+
+void RenderedTextBuilder::AppendTab() {
+    FlushLineBreaks();
+    text_.push_back('\t');
+    EndLine();
+}
+
+void RenderedTextBuilder::FlushLineBreaks() {
+    // Required line breaks before any content are dropped, like those after the last.
+    if (!text_.empty()) {
+        for (int i = 0; i < pendingLineBreaks_; ++i) text_.append(kLineEnd);
+    }
+    pendingLineBreaks_ = 0;
+}
+
+QString RenderedTextBuilder::Finish() {
+    // The last line of a log needs its line end as much as the others do.
+    if (!text_.empty() && text_.back() != '\n') text_.append(kLineEnd);
+    pendingLineBreaks_ = 0;
+    pendingSpace_ = false;
+    atLineStart_ = true;
+    return QString::fromUtf8(std::exchange(text_, {}));
+}
+
+}  // namespace quorvane

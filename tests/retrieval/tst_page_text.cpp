@@ -1,0 +1,313 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QTest>
+
+#include "page_text.h"
+
+using quorvane::BodyInnerText;
+using quorvane::DecodePageBytes;
+
+namespace {
+
+const QString kFixtureDir = QStringLiteral(QUORVANE_FIXTURES "/page-text");
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read fixture %s", qPrintable(path));
+    return file.readAll();
+}
+
+QString PageText(const QByteArray& bytes, const QByteArray& contentType = "text/html") {
+    return BodyInnerText(DecodePageBytes(bytes, contentType));
+}
+
+// Every line of the text, the last included, ends with CR LF, and no line feed stands alone.
+bool HasCrLfLineEnds(const QString& text) {
+    if (!text.isEmpty() && !text.endsWith(QLatin1String("\r\n"))) return false;
+    for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1)) {
+        if (i == 0 || text[i - 1] != u'\r') return false;
+    }
+    return true;
+}
+
+QString Utf16(std::initializer_list<char16_t> units) {
+    return QString(reinterpret_cast<const QChar*>(std::data(units)),
+                   static_cast<qsizetype>(units.size()));
+}
+
+}  // namespace
+
+class TestPageText : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The expected texts are document.body.innerText as Chromium renders the same bytes
+    // (tools/make-text-fixtures.sh). Two differences are deliberate and accounted for: our text
+    // ends with a line end when it holds anything, so that the last log entry has one too, and a
+    // textarea's text is included (the generator reads the page with each textarea turned into
+    // a <pre> of the same text; see log-textarea.html).
+    void rendersAsBrowserDoes_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QString>("expected");
+        const QDir dir(kFixtureDir);
+        const QFileInfoList pages = dir.entryInfoList({"*.html"}, QDir::Files, QDir::Name);
+        QVERIFY2(pages.size() >= 20, qPrintable(kFixtureDir));
+        for (const QFileInfo& page : pages) {
+            const QString base = page.completeBaseName();
+            const QString typeFile = dir.filePath(base + ".content-type");
+            const QByteArray contentType =
+                QFile::exists(typeFile) ? ReadFile(typeFile).trimmed() : QByteArray("text/html");
+            const QString expectedFile = dir.filePath(base + ".txt");
+            QVERIFY2(QFile::exists(expectedFile), qPrintable(expectedFile + " is missing"));
+            QString expected = QString::fromUtf8(ReadFile(expectedFile));
+            if (!expected.isEmpty() && !expected.endsWith(u'\n')) expected += u'\n';
+            QTest::newRow(qPrintable(base)) << ReadFile(page.filePath()) << contentType << expected;
+        }
+    }
+
+    void rendersAsBrowserDoes() {
+        QFETCH(QByteArray, page);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QString, expected);
+        QString text = PageText(page, contentType);
+        QVERIFY2(HasCrLfLineEnds(text), qPrintable(text));
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        QCOMPARE(text, expected);
+    }
+
+    void givesExactLineEnds_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty body") << "<html><body></body></html>"
+                                    << "";
+        QTest::newRow("white space only") << "<body> \n\t <div>  </div>\n</body>"
+                                          << "";
+        QTest::newRow("empty document") << ""
+                                        << "";
+        QTest::newRow("no body tag") << "just text"
+                                     << "just text\r\n";
+        QTest::newRow("frameset instead of body") << "<frameset><frame src=a></frameset>"
+                                                  << "";
+        QTest::newRow("last line gets its line end") << "<body>a<br>b</body>"
+                                                     << "a\r\nb\r\n";
+        QTest::newRow("trailing br is the line end") << "<body>a<br></body>"
+                                                     << "a\r\n";
+        QTest::newRow("pre keeps its empty lines") << "<body><pre>a\n\nb\n\n</pre></body>"
+                                                   << "a\r\n\r\nb\r\n\r\n";
+        QTest::newRow("blank line around p") << "<body>x<p>y</p>z</body>"
+                                             << "x\r\n\r\ny\r\n\r\nz\r\n";
+        QTest::newRow("textarea text kept with its white space")
+            << "<body>Log<textarea readonly>\n a  b\nc </textarea>end</body>"
+            << "Log\r\n a  b\r\nc \r\nend\r\n";
+        QTest::newRow("table row per line, tab per cell")
+            << "<table><tr><td>a<td>b<tr><td>c<td></table>"
+            << "a\tb\r\nc\t\r\n";
+        QTest::newRow("no-break space does not collapse")
+            << "<body>&nbsp; a &nbsp;</body>"
+            << QString(QChar(0xA0)) + " a " + QChar(0xA0) + "\r\n";
+    }
+
+    void givesExactLineEnds() {
+        QFETCH(QString, html);
+        QFETCH(QString, expected);
+        QCOMPARE(BodyInnerText(html), expected);
+    }
+
+    void leavesOutContentThatIsNotRendered_data() {
+        QTest::addColumn<QString>("html");
+        QTest::newRow("script") << "<body><script>var s='Firewall: x';</script>visible</body>";
+        QTest::newRow("script in head") << "<head><script>Firewall:</script></head>visible";
+        QTest::newRow("style") << "<body><style>/* Firewall: */</style>visible</body>";
+        QTest::newRow("comment") << "<body><!-- Firewall: old entry -->visible</body>";
+        QTest::newRow("hidden div") << "<body><div hidden>Firewall: x</div>visible</body>";
+        QTest::newRow("hidden row")
+            << "<table><tr><td>visible</td></tr><tr hidden><td>Firewall:</td></tr></table>";
+        // Chromium shows a hidden option's text in innerText; the hidden attribute wins here.
+        QTest::newRow("hidden option")
+            << "<select><option>visible<option hidden>Firewall:</select>";
+        QTest::newRow("noscript") << "<body><noscript>Firewall:</noscript>visible</body>";
+        QTest::newRow("template") << "<body><template>Firewall:</template>visible</body>";
+        QTest::newRow("title in body") << "<body><title>Firewall:</title>visible</body>";
+        QTest::newRow("closed details") << "<details><summary>visible</summary>Firewall:</details>";
+        QTest::newRow("iframe fallback") << "<body><iframe>Firewall:</iframe>visible</body>";
+        QTest::newRow("markup inside script")
+            << "<body><script>document.write('<div>Firewall:</div>')</script>visible</body>";
+    }
+
+    void leavesOutContentThatIsNotRendered() {
+        QFETCH(QString, html);
+        const QString text = BodyInnerText(html);
+        QVERIFY2(!text.contains("Firewall:", Qt::CaseInsensitive), qPrintable(text));
+        QVERIFY2(text.contains("visible"), qPrintable(text));
+    }
+
+    void decodesAsBrowsersDo_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QString>("expected");
+        const QString euro(QChar(0x20AC));
+        const QString eAcute(QChar(0xE9));
+        QTest::newRow("unlabelled is windows-1252")
+            << QByteArray("\x80\xE9") << QByteArray() << euro + eAcute;
+        QTest::newRow("latin1 label is windows-1252")
+            << QByteArray("\x80") << QByteArray("text/html; charset=latin1") << euro;
+        QTest::newRow("us-ascii label is windows-1252")
+            << QByteArray("\x80") << QByteArray("text/html;charset=US-ASCII") << euro;
+        QTest::newRow("quoted utf8 label")
+            << QByteArray("\xE2\x82\xAC") << QByteArray("text/html; charset=\"utf8\"") << euro;
+        QTest::newRow("label among other parameters")
+            << QByteArray("\xE2\x82\xAC") << QByteArray("text/html; q=1;CHARSET=UTF-8 ") << euro;
+        QTest::newRow("utf-8 BOM beats the header")
+            << QByteArray("\xEF\xBB\xBF\xE2\x82\xAC") << QByteArray("text/html; charset=latin1")
+            << euro;
+        QTest::newRow("utf-16be BOM")
+            << QByteArray("\xFE\xFF\x20\xAC\x00\x41", 6) << QByteArray() << euro + "A";
+        QTest::newRow("utf-16le BOM") << QByteArray("\xFF\xFE\xAC\x20\x41\x00", 6)
+                                      << QByteArray("text/html; charset=utf-8") << euro + "A";
+        QTest::newRow("utf-16 lone surrogate and odd byte")
+            << QByteArray("\xFF\xFE\x00\xD8\x41\x00\x42", 7) << QByteArray()
+            << QString(QChar(0xFFFD)) + "A" + QChar(0xFFFD);
+        QTest::newRow("header beats meta")
+            << QByteArray("<meta charset=utf-8>\xE9") << QByteArray("text/html; charset=cp1252")
+            << "<meta charset=utf-8>" + eAcute;
+        QTest::newRow("unknown header label falls back to meta")
+            << QByteArray("<meta charset=utf-8>\xC3\xA9")
+            << QByteArray("text/html; charset=x-unknown") << "<meta charset=utf-8>" + eAcute;
+        QTest::newRow("meta http-equiv")
+            << QByteArray(
+                   "<META HTTP-EQUIV='content-type' CONTENT='text/html;charset=UTF-8'>\xC3\xA9")
+            << QByteArray()
+            << "<META HTTP-EQUIV='content-type' CONTENT='text/html;charset=UTF-8'>" + eAcute;
+        QTest::newRow("meta content without http-equiv is ignored")
+            << QByteArray("<meta content='text/html; charset=utf-8'>\xC3\xA9") << QByteArray()
+            << "<meta content='text/html; charset=utf-8'>" + QString(QChar(0xC3)) + QChar(0xA9);
+        QTest::newRow("meta in a comment is ignored")
+            << QByteArray("<!-- <meta charset=utf-8> -->\xC3\xA9") << QByteArray()
+            << "<!-- <meta charset=utf-8> -->" + QString(QChar(0xC3)) + QChar(0xA9);
+        QTest::newRow("meta in another tag's attribute is ignored")
+            << QByteArray("<div title='<meta charset=utf-8>'>\xC3\xA9") << QByteArray()
+            << "<div title='<meta charset=utf-8>'>" + QString(QChar(0xC3)) + QChar(0xA9);
+        QTest::newRow("meta after 1024 bytes is ignored")
+            << QByteArray(1024, ' ') + "<meta charset=utf-8>\xC3\xA9" << QByteArray()
+            << QString(1024, u' ') + "<meta charset=utf-8>" + QChar(0xC3) + QChar(0xA9);
+        QTest::newRow("meta utf-16 means utf-8")
+            << QByteArray("<meta charset=utf-16>\xC3\xA9") << QByteArray()
+            << "<meta charset=utf-16>" + eAcute;
+        QTest::newRow("unknown meta label is ignored")
+            << QByteArray("<meta charset=bogus><meta charset=utf-8>\xC3\xA9") << QByteArray()
+            << "<meta charset=bogus><meta charset=utf-8>" + eAcute;
+        QTest::newRow("windows-1252 undefined bytes are C1 controls")
+            << QByteArray("\x81\x8D\x8F\x90\x9D") << QByteArray()
+            << Utf16({0x81, 0x8D, 0x8F, 0x90, 0x9D});
+        QTest::newRow("windows-1252 80-9F")
+            << QByteArray(
+                   "\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E"
+                   "\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9E\x9F")
+            << QByteArray("text/html; charset=iso-8859-1")
+            << Utf16({0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+                      0x0160, 0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178});
+        QTest::newRow("invalid utf-8") << QByteArray(
+                                              "a\xE9\x80"
+                                              "b\xC0\xAF"
+                                              "c\xF0\x9F\x98")
+                                       << QByteArray("text/html;charset=utf-8")
+                                       << Utf16({u'a', 0xFFFD, u'b', 0xFFFD, 0xFFFD, u'c', 0xFFFD});
+        QTest::newRow("x-user-defined")
+            << QByteArray("a\x80\xFF") << QByteArray("text/html; charset=x-user-defined")
+            << Utf16({u'a', 0xF780, 0xF7FF});
+        QTest::newRow("replacement encoding hides everything")
+            << QByteArray("\x1B$)C<script>") << QByteArray("text/html; charset=iso-2022-kr")
+            << QString(QChar(0xFFFD));
+    }
+
+    void decodesAsBrowsersDo() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QString, expected);
+        QCOMPARE(DecodePageBytes(bytes, contentType), expected);
+    }
+
+    void decodesOtherLegacyEncodings() {
+        if (!QStringDecoder("windows-1251").isValid()) {
+            QSKIP("this Qt has no windows-1251 converter");
+        }
+        QCOMPARE(DecodePageBytes("\xC0\xE0", "text/html; charset=cp1251"), Utf16({0x0410, 0x0430}));
+    }
+
+    void survivesDeepNesting_data() {
+        QTest::addColumn<QString>("open");
+        // Spans nest as written. Table, row and cell nest four elements per level, and the
+        // parser's own recursive clean-up of such a tree overflows the stack.
+        QTest::newRow("spans") << "<span>";
+        QTest::newRow("tables") << "<table><tr><td>";
+    }
+
+    void survivesDeepNesting() {
+        QFETCH(QString, open);
+        QString html = "<body>";
+        html.reserve(html.size() + 100000 * open.size() + 16);
+        for (int i = 0; i < 100000; ++i) html += open;
+        html += "deep";
+        QCOMPARE(BodyInnerText(html), QString("deep\r\n"));
+    }
+
+    void survivesHostileBytes_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("contentType");
+        QRandomGenerator random(20240102);
+        QByteArray garbage(256 * 1024, Qt::Uninitialized);
+        for (char& byte : garbage) byte = static_cast<char>(random.bounded(256));
+        QByteArray markupGarbage;
+        const char* pieces[] = {"<",    ">",   "</",       "<!--", "-->",        "&",
+                                "&#",   ";",   "\0",       "<td>", "<table>",    "<pre>",
+                                "<br>", "<p>", "\xC3",     "\xFF", "<textarea>", "<meta charset=",
+                                "\"",   "'",   "<script>", "\n",   "<svg>"};
+        for (int i = 0; i < 50000; ++i) {
+            const char* piece = pieces[random.bounded(int(std::size(pieces)))];
+            markupGarbage.append(piece, qMax<qsizetype>(1, qstrlen(piece)));
+        }
+        QByteArray allBytes;
+        for (int i = 0; i < 256; ++i) allBytes.append(static_cast<char>(i));
+        for (const QByteArray& type :
+             {QByteArray(), QByteArray("text/html; charset=utf-8"),
+              QByteArray("text/html; charset=utf-16le"), QByteArray("text/html; charset=sjis")}) {
+            QTest::newRow(("random bytes " + type).constData()) << garbage << type;
+            QTest::newRow(("random markup " + type).constData()) << markupGarbage << type;
+            QTest::newRow(("every byte " + type).constData()) << allBytes << type;
+        }
+        QTest::newRow("truncated meta") << QByteArray("<meta charset=\"utf-8") << QByteArray();
+        QTest::newRow("unclosed comment") << QByteArray("<body>a<!-- b") << QByteArray();
+        QTest::newRow("NUL bytes") << QByteArray("<body>a\0b<pre>\0</pre>", 22) << QByteArray();
+    }
+
+    void survivesHostileBytes() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, contentType);
+        const QString text = PageText(bytes, contentType);
+        QVERIFY(HasCrLfLineEnds(text));
+        QVERIFY(!text.contains(QChar(0)));
+    }
+
+    void keepsEveryLineOfALargeLog() {
+        // About 16 MiB of log: each entry must come out on its own line, in order.
+        const QByteArray entry =
+            "01/02/2024 10:11:12  Firewall: TCP packet dropped from 203.0.113.7 to 192.0.2.1<br>\n";
+        const int count = 16 * 1024 * 1024 / int(entry.size());
+        QByteArray page = "<html><body>";
+        page.reserve(count * entry.size() + 64);
+        for (int i = 0; i < count; ++i) page += entry;
+        page += "last entry</body></html>";
+        const QString text = PageText(page);
+        QCOMPARE(text.count(QLatin1String("\r\n")), count + 1);
+        QVERIFY(text.startsWith("01/02/2024 10:11:12 Firewall: TCP packet dropped"));
+        QVERIFY(text.endsWith("192.0.2.1\r\nlast entry\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageText)
+#include "tst_page_text.moc"
