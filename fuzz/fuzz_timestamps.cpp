@@ -31,6 +31,11 @@ void CheckGetField(const QString& text) {
             FUZZ_CHECK(GetField(text, delimiter, n) == fields.at(n - 1));
         }
     }
+    // Still, any delimiter at all ends the first field where it first stands.
+    const QString delimiter = text.left(2);
+    FUZZ_CHECK(text.startsWith(GetField(text, delimiter, 1)));
+    GetField(text, delimiter, 2);
+    GetField(text, delimiter, 3);
 }
 
 QString Canonical(const QDateTime& t) {

@@ -16,7 +16,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD
     -DCMAKE_CXX_FLAGS="$flags" -DQUORVANE_WERROR=ON -DQUORVANE_BUILD_TESTS=ON >/dev/null
 cmake --build "$build"
 
-export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
+# ASan stops at its first report by default; UBSan is built not to recover. Leaks count too.
+export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 ctest --test-dir "$build" --output-on-failure -j2 "$@"

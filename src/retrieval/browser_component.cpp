@@ -3,7 +3,9 @@
 #include "page_fetch.h"
 #include "page_text.h"
 
+#include <QFutureWatcher>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace quorvane {
 
@@ -52,10 +54,20 @@ void BrowserInstance::abandonFetch() {
     fetch_.clear();
 }
 
+// A large or hostile page takes a while to parse; the window stays responsive meanwhile, and the
+// completion is raised on this thread once the text is ready.
 void BrowserInstance::complete(const QUrl& url, const QByteArray& body,
                                const QByteArray& contentType) {
-    bodyText_ = BodyInnerText(DecodePageBytes(body, contentType));
-    emit DocumentComplete(index_, url.toString());
+    const quint64 navigation = navigation_;
+    auto* watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, url, navigation] {
+        watcher->deleteLater();
+        if (navigation != navigation_) return;  // navigated elsewhere while the text was made
+        bodyText_ = watcher->result();
+        emit DocumentComplete(index_, url.toString());
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [body, contentType] { return BodyInnerText(DecodePageBytes(body, contentType)); }));
 }
 
 WebBrowserCollection::WebBrowserCollection(QWidget* container, const QRect& geometry)

@@ -81,6 +81,9 @@ void PageFetch::get(const QUrl& target) {
     request.setTransferTimeout(kTimeoutMs);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
+    // Uncompressed: Qt refuses a highly compressed body as a decompression bomb, and a log of
+    // repeated lines compresses that well.
+    request.setRawHeader("Accept-Encoding", "identity");
     if (!authorization_.isEmpty() && SameOrigin(target, origin_))
         request.setRawHeader("Authorization", authorization_);
     body_.clear();
@@ -107,7 +110,7 @@ void PageFetch::onFinished() {
                  .arg(kMaxBodyBytes >> 20));
         return;
     }
-    body_ += reply->readAll();
+    if (reply->isOpen()) body_ += reply->readAll();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 300 && status < 400 && reply->hasRawHeader("Location")) {

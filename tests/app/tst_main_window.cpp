@@ -1,101 +1,24 @@
 #include "caption_fit.h"
-#include "main_window.h"
-#include "router_sim.h"
+#include "window_driver.h"
 
-#include <QCheckBox>
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace quorvane;
 
-namespace {
-
-constexpr int kWaitMs = 20'000;
-
-QString TextOf(const QWidget* widget) {
-    if (auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
-    if (auto* edit = qobject_cast<const QLineEdit*>(widget)) return edit->text();
-    if (auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
-    if (auto* box = qobject_cast<const QGroupBox*>(widget)) return box->title();
-    if (auto* log = qobject_cast<const QPlainTextEdit*>(widget)) return log->toPlainText();
-    return {};
-}
-
-// The log's lines that hold `needle`, the last in the page first, each ended by a line end: what
-// the results box lists.
-QString NewestFirst(const std::string& log, const QString& needle, qsizetype fromNeedle = -1) {
-    QStringList picked;
-    for (const QString& line : QString::fromStdString(log).split(u'\n')) {
-        const qsizetype at = line.indexOf(needle);
-        if (at >= 0) picked.prepend((fromNeedle < 0 ? line : line.mid(at)) + u'\n');
-    }
-    return picked.join(QString());
-}
-
-// The rest of the line after the first `marker` in the log.
-QString ValueAfter(const std::string& log, const QString& marker) {
-    const QString text = QString::fromStdString(log);
-    const qsizetype at = text.indexOf(marker);
-    if (at < 0) return {};
-    const qsizetype start = at + marker.size();
-    return text.mid(start, text.indexOf(u'\n', start) - start);
-}
-
-}  // namespace
-
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-    QTemporaryDir appDir_;
-    std::unique_ptr<Form1> form_;
+    WindowDriver window_;
 
     template <typename T = QWidget>
     T* control(const char* name) {
-        T* widget = form_->findChild<T*>(QLatin1String(name));
-        if (!widget) qFatal("no control %s", name);
-        return widget;
+        return window_.control<T>(name);
     }
-    QString text(const char* name) { return TextOf(control(name)); }
-
-    void typeLogin(const routersim::RouterSim& sim, const QString& password) {
-        control<QLineEdit>("txtPass")->setText(password);
-        control<QLineEdit>("txtIP")->setText(QString::fromStdString(sim.host()));
-        control<QLineEdit>("txtPort")->setText(QString::number(sim.port()));
-    }
-    void tick(const char* name, Qt::CheckState state = Qt::Checked) {
-        auto* box = control<QCheckBox>(name);
-        box->setTristate(state == Qt::PartiallyChecked);
-        box->setCheckState(state);
-    }
-    // Presses a button and waits until the exchange with the router is over.
-    void press(const char* button) {
-        QTest::mouseClick(control(button), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(form_->cursor().shape() != Qt::BusyCursor, kWaitMs);
-    }
-    QByteArray copyFile() {
-        QFile file(appDir_.filePath(QStringLiteral("syslog.txt")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QString text(const char* name) { return window_.text(name); }
 
 private slots:
-    void init() {
-        form_ = std::make_unique<Form1>(appDir_.path());
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    }
-    void cleanup() {
-        form_.reset();
-        QFile::remove(appDir_.filePath(QStringLiteral("syslog.txt")));
-        QDir(appDir_.filePath(QStringLiteral("syslog.txt"))).removeRecursively();
-    }
+    void init() { QVERIFY(window_.open()); }
+    void cleanup() { window_.close(); }
 
     void layoutAsDesigned_data() {
         QTest::addColumn<QString>("name");
@@ -139,18 +62,18 @@ private slots:
         auto px = [](int t) { return (t + 7) / 15; };
         QCOMPARE(widget->geometry(),
                  QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
-        QCOMPARE(TextOf(widget), caption);
+        QCOMPARE(WindowDriver::TextOf(widget), caption);
         QVERIFY(widget->isVisible());
         QVERIFY(widget->isEnabled());
     }
 
     void windowAsDesigned() {
-        QCOMPARE(form_->windowTitle(), QStringLiteral("Quorvane"));
-        QCOMPARE(form_->size(), QSize(422, 446));
-        QCOMPARE(form_->minimumSize(), form_->maximumSize());
-        QVERIFY(!(form_->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QVERIFY(!(form_->windowFlags() & Qt::WindowMinimizeButtonHint));
-        QVERIFY(form_->windowFlags() & Qt::WindowCloseButtonHint);
+        QCOMPARE(window_.form->windowTitle(), QStringLiteral("Quorvane"));
+        QCOMPARE(window_.form->size(), QSize(422, 446));
+        QCOMPARE(window_.form->minimumSize(), window_.form->maximumSize());
+        QVERIFY(!(window_.form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!(window_.form->windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(window_.form->windowFlags() & Qt::WindowCloseButtonHint);
         QCOMPARE(control<QCheckBox>("Check1")->checkState(), Qt::Unchecked);
         QCOMPARE(control<QCheckBox>("Check2")->checkState(), Qt::Unchecked);
         QCOMPARE(control<QLineEdit>("txtPass")->echoMode(), QLineEdit::Normal);
@@ -161,7 +84,7 @@ private slots:
     }
 
     void everyCaptionIsWhole() {
-        QCOMPARE(std::max(0, CaptionOverflow(form_.get(), form_->font())), 0);
+        QCOMPARE(std::max(0, CaptionOverflow(window_.form.get(), window_.form->font())), 0);
     }
 
     void designedBrowserIsMovedOutOfSight() {
@@ -198,7 +121,7 @@ private slots:
     }
 
     void appFolderIsTheProgramFolder() {
-        QCOMPARE(form_->appFolder(), appDir_.path() + u'/');
+        QCOMPARE(window_.form->appFolder(), window_.appDir.path() + u'/');
         QCOMPARE(Form1().appFolder(), QCoreApplication::applicationDirPath() + u'/');
     }
 
@@ -216,8 +139,8 @@ private slots:
         const QString password = QStringLiteral("a@b:c/d#e%f g");
         routersim::RouterSim sim({.password = password.toStdString()});
         QVERIFY(sim.start());
-        typeLogin(sim, password);
-        press(button.toLatin1().constData());
+        window_.typeLogin(sim, password);
+        QVERIFY(window_.press(button.toLatin1().constData()));
         const auto requests = sim.requests();
         QCOMPARE(requests.size(), std::size_t(1));
         QCOMPARE(QString::fromStdString(requests[0].target), path);
@@ -228,24 +151,24 @@ private slots:
     void onlyALaterPressEmptiesTheLogBox() {
         routersim::RouterSim sim({.password = "demo", .fault = routersim::Fault::SlowBody});
         QVERIFY(sim.start());
-        typeLogin(sim, QStringLiteral("demo"));
+        window_.typeLogin(sim, QStringLiteral("demo"));
         auto* log = control<QPlainTextEdit>("txtLog");
         log->setPlainText(QStringLiteral("typed by the user"));
         QTest::mouseClick(control("Command1"), Qt::LeftButton);
         QCOMPARE(log->toPlainText(), QStringLiteral("typed by the user"));
-        QCOMPARE(form_->cursor().shape(), Qt::BusyCursor);       // busy while the page loads
+        QVERIFY(window_.busy());                                 // busy while the page loads
         QTest::mouseClick(control("Command1"), Qt::LeftButton);  // replaces the loading instance
         QCOMPARE(log->toPlainText(), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(form_->cursor().shape() != Qt::BusyCursor, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_.busy(), WindowDriver::kWaitMs);
         QCOMPARE(text("txtWANIP"), ValueAfter(sim.systemLog(), QStringLiteral("WAN IP is ")));
     }
 
     void unusablePortIsSaidAndNothingIsSent() {
         routersim::RouterSim sim;
         QVERIFY(sim.start());
-        typeLogin(sim, QStringLiteral("quorvane"));
+        window_.typeLogin(sim, QStringLiteral("quorvane"));
         control<QLineEdit>("txtPort")->setText(QStringLiteral("80a"));
-        press("Command1");
+        QVERIFY(window_.press("Command1"));
         QVERIFY(text("txtLog").contains(QStringLiteral("is not a number")));
         QVERIFY(sim.requests().empty());
     }
@@ -255,10 +178,10 @@ private slots:
         routersim::RouterSim sim({.password = "demo"});
         QVERIFY(sim.start());
         const std::string log = sim.systemLog();
-        typeLogin(sim, QStringLiteral("demo"));
-        tick("Check1");
-        tick("Check2");
-        press("Command1");
+        window_.typeLogin(sim, QStringLiteral("demo"));
+        window_.tick("Check1");
+        window_.tick("Check2");
+        QVERIFY(window_.press("Command1"));
 
         QCOMPARE(sim.clearRequestCount(), 1);
         QVERIFY(sim.systemLog().empty() || sim.systemLog().find("Firewall:") == std::string::npos);
@@ -270,7 +193,7 @@ private slots:
         QVERIFY(text("txtADSLTime").contains(QStringLiteral(" day(s) ")));
 
         const QString header = QStringLiteral("Router log saved on ");
-        const QByteArray copy = copyFile();
+        const QByteArray copy = window_.copyFile();
         QVERIFY(copy.startsWith(header.toUtf8()));
         QStringList dated;
         for (const QString& line : QString::fromStdString(log).split(u'\n'))
@@ -283,13 +206,13 @@ private slots:
         routersim::RouterSim sim({.password = "demo"});
         QVERIFY(sim.start());
         const std::string log = sim.systemLog();
-        typeLogin(sim, QStringLiteral("demo"));
-        tick("Check2");
-        press("Command1");
-        QVERIFY(!form_->clearPending() || sim.clearRequestCount() == 1);
+        window_.typeLogin(sim, QStringLiteral("demo"));
+        window_.tick("Check2");
+        QVERIFY(window_.press("Command1"));
+        QVERIFY(!window_.form->clearPending() || sim.clearRequestCount() == 1);
         sim.setSystemLog(log);
-        tick("Check2", Qt::Unchecked);
-        press("Command1");
+        window_.tick("Check2", Qt::Unchecked);
+        QVERIFY(window_.press("Command1"));
         QCOMPARE(text("txtLog"), NewestFirst(log, QStringLiteral("Firewall:")));
         QCOMPARE(sim.clearRequestCount(), 1);
     }
@@ -297,25 +220,25 @@ private slots:
     void securityLogListsThisYear() {
         routersim::RouterSim sim({.password = "demo"});
         QVERIFY(sim.start());
-        typeLogin(sim, QStringLiteral("demo"));
+        window_.typeLogin(sim, QStringLiteral("demo"));
         control<QLineEdit>("txtWANIP")->setText(QStringLiteral("kept"));
-        press("Command2");
+        QVERIFY(window_.press("Command2"));
         const QString year = QString::number(QDate::currentDate().year());
-        QCOMPARE(text("txtLog"), NewestFirst(sim.securityLog(), year, 0));
+        QCOMPARE(text("txtLog"), NewestFirst(sim.securityLog(), year, true));
         QCOMPARE(text("txtWANIP"), QStringLiteral("kept"));
     }
 
     void wrongPasswordCopiesAndClearsNothing() {
         routersim::RouterSim sim({.password = "demo"});
         QVERIFY(sim.start());
-        typeLogin(sim, QStringLiteral("wrong"));
-        tick("Check1");
-        tick("Check2");
-        press("Command1");
+        window_.typeLogin(sim, QStringLiteral("wrong"));
+        window_.tick("Check1");
+        window_.tick("Check2");
+        QVERIFY(window_.press("Command1"));
         QVERIFY2(text("txtLog").contains(QStringLiteral("refused the password (HTTP 401")),
                  qPrintable(text("txtLog")));
         QCOMPARE(sim.clearRequestCount(), 0);
-        QVERIFY(copyFile().isEmpty());
+        QVERIFY(window_.copyFile().isEmpty());
         QCOMPARE(text("txtWANIP"), QString());
     }
 
@@ -323,11 +246,11 @@ private slots:
         routersim::RouterSim sim({.password = "demo"});
         QVERIFY(sim.start());
         const std::string log = sim.systemLog();
-        QVERIFY(QDir(appDir_.path()).mkdir(QStringLiteral("syslog.txt")));
-        typeLogin(sim, QStringLiteral("demo"));
-        tick("Check1");
-        tick("Check2");
-        press("Command1");
+        QVERIFY(QDir(window_.appDir.path()).mkdir(QStringLiteral("syslog.txt")));
+        window_.typeLogin(sim, QStringLiteral("demo"));
+        window_.tick("Check1");
+        window_.tick("Check2");
+        QVERIFY(window_.press("Command1"));
         QCOMPARE(sim.clearRequestCount(), 0);
         QCOMPARE(sim.systemLog(), log);
         const QStringList lines = text("txtLog").split(u'\n');

@@ -1,0 +1,79 @@
+#include "window_driver.h"
+
+#include <QtTest>
+
+namespace {
+
+// Distinctive, and full of characters that URLs, logs and messages treat specially.
+const QString kPassword = QStringLiteral("Zq7-s3cr3t@:/#% ünï");
+
+QStringList g_messages;  // everything Qt and the program said while the window worked
+
+void Collect(QtMsgType, const QMessageLogContext&, const QString& message) {
+    g_messages << message;
+}
+
+// The password as it could leak: typed, percent-encoded in a URL, or inside basic credentials.
+QStringList Disguises() {
+    const QByteArray utf8 = kPassword.toUtf8();
+    return {kPassword, QString::fromLatin1(QUrl::toPercentEncoding(kPassword)),
+            QString::fromLatin1(("admin:" + utf8).toBase64()), QStringLiteral("Zq7-s3cr3t")};
+}
+
+}  // namespace
+
+// The password appears in no file the program writes, no message it shows or prints, and the
+// box is masked from the first completion on.
+class TestSecrets : public QObject {
+    Q_OBJECT
+
+    WindowDriver window_;
+
+    void expectNoLeak(const QString& where, const QString& text) {
+        for (const QString& disguise : Disguises())
+            QVERIFY2(!text.contains(disguise), qPrintable(where + QStringLiteral(" leaks it")));
+    }
+
+private slots:
+    void initTestCase() { qInstallMessageHandler(Collect); }
+    void init() { QVERIFY(window_.open()); }
+    void cleanup() { window_.close(); }
+
+    void passwordNeverLeaks_data() {
+        QTest::addColumn<routersim::Fault>("fault");
+        QTest::addColumn<bool>("rightPassword");
+        QTest::newRow("success with copy and clear") << routersim::Fault::None << true;
+        QTest::newRow("refused password") << routersim::Fault::None << false;
+        QTest::newRow("redirect elsewhere") << routersim::Fault::RedirectOtherHost << true;
+        QTest::newRow("server error") << routersim::Fault::Status500 << true;
+        QTest::newRow("cut body") << routersim::Fault::CutBody << true;
+    }
+    void passwordNeverLeaks() {
+        QFETCH(routersim::Fault, fault);
+        QFETCH(bool, rightPassword);
+        routersim::RouterSim target({.password = kPassword.toStdString()});
+        QVERIFY(target.start());
+        routersim::RouterSim sim(
+            {.password = kPassword.toStdString(),
+             .fault = fault,
+             .redirectTarget = "http://127.0.0.1:" + std::to_string(target.port())});
+        QVERIFY(sim.start());
+        window_.typeLogin(sim, rightPassword ? kPassword : kPassword + u'x');
+        window_.tick("Check1");
+        window_.tick("Check2");
+        g_messages.clear();
+        QVERIFY(window_.press("Command1"));
+
+        QCOMPARE(window_.control<QLineEdit>("txtPass")->echoMode(), QLineEdit::Password);
+        for (const QLineEdit* box : window_.form->findChildren<QLineEdit*>())
+            if (box->objectName() != QLatin1String("txtPass"))
+                expectNoLeak(box->objectName(), box->text());
+        expectNoLeak(QStringLiteral("txtLog"), window_.text("txtLog"));
+        expectNoLeak(QStringLiteral("the copy file"), QString::fromUtf8(window_.copyFile()));
+        expectNoLeak(QStringLiteral("a message"), g_messages.join(u'\n'));
+        expectNoLeak(QStringLiteral("the window title"), window_.form->windowTitle());
+    }
+};
+
+QTEST_MAIN(TestSecrets)
+#include "tst_secrets.moc"

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "main_window.h"
+#include "router_sim.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// Drives the real window the way a user does: finds controls by name, types, ticks and presses.
+class WindowDriver {
+public:
+    static constexpr int kWaitMs = 20'000;
+
+    QTemporaryDir appDir;  // the program's folder, where the copy file goes
+    std::unique_ptr<quorvane::Form1> form;
+
+    bool open() {
+        form = std::make_unique<quorvane::Form1>(appDir.path());
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get());
+    }
+    void close() {
+        form.reset();
+        QFile::remove(copyFilePath());
+        QDir(copyFilePath()).removeRecursively();
+    }
+
+    template <typename T = QWidget>
+    T* control(const char* name) const {
+        T* widget = form->findChild<T*>(QLatin1String(name));
+        if (!widget) qFatal("no control %s", name);
+        return widget;
+    }
+    QString text(const char* name) const { return TextOf(control(name)); }
+
+    void typeLogin(const routersim::RouterSim& sim, const QString& password) {
+        control<QLineEdit>("txtPass")->setText(password);
+        control<QLineEdit>("txtIP")->setText(QString::fromStdString(sim.host()));
+        control<QLineEdit>("txtPort")->setText(QString::number(sim.port()));
+    }
+    void tick(const char* name, Qt::CheckState state = Qt::Checked) {
+        auto* box = control<QCheckBox>(name);
+        box->setTristate(state == Qt::PartiallyChecked);
+        box->setCheckState(state);
+    }
+    bool busy() const { return form->cursor().shape() == Qt::BusyCursor; }
+    // Presses a button and waits until the exchange with the router is over.
+    [[nodiscard]] bool press(const char* button, int timeoutMs = kWaitMs) {
+        QTest::mouseClick(control(button), Qt::LeftButton);
+        return QTest::qWaitFor([this] { return !busy(); }, timeoutMs);
+    }
+
+    QString copyFilePath() const { return appDir.filePath(QStringLiteral("syslog.txt")); }
+    QByteArray copyFile() const {
+        QFile file(copyFilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    static QString TextOf(const QWidget* widget) {
+        if (auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
+        if (auto* edit = qobject_cast<const QLineEdit*>(widget)) return edit->text();
+        if (auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
+        if (auto* box = qobject_cast<const QGroupBox*>(widget)) return box->title();
+        if (auto* log = qobject_cast<const QPlainTextEdit*>(widget)) return log->toPlainText();
+        return {};
+    }
+};
+
+// The log's lines that hold `needle`, the last in the page first, each ended by a line end: what
+// the results box lists. With `fromNeedle`, each line is cut from the needle on.
+inline QString NewestFirst(const std::string& log, const QString& needle, bool fromNeedle = false) {
+    QStringList picked;
+    for (const QString& line : QString::fromStdString(log).split(u'\n')) {
+        const qsizetype at = line.indexOf(needle);
+        if (at >= 0) picked.prepend((fromNeedle ? line.mid(at) : line) + u'\n');
+    }
+    return picked.join(QString());
+}
+
+// The rest of the line after the first `marker` in the log.
+inline QString ValueAfter(const std::string& log, const QString& marker) {
+    const QString text = QString::fromStdString(log);
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0) return {};
+    const qsizetype start = at + marker.size();
+    return text.mid(start, text.indexOf(u'\n', start) - start);
+}
