@@ -10,14 +10,18 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target quorvane quorvane-router-sim
 
 password=${QUORVANE_DEMO_PASSWORD:-demo}
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-"$build/tools/router-sim/quorvane-router-sim" --password "$password" >"$fifo" &
+sim_out=$(mktemp)
+"$build/tools/router-sim/quorvane-router-sim" --password "$password" >"$sim_out" &
 sim=$!
-trap 'kill "$sim" 2>/dev/null; rm -f "$fifo"' EXIT
-exec 3<"$fifo"
-read -r _ _ _ host port <&3
-cat >&3- /dev/null & # keep draining the simulator's output
+trap 'kill "$sim" 2>/dev/null; rm -f "$sim_out"' EXIT
+# The simulator announces "router-sim listening on HOST PORT" as soon as it serves.
+for _ in $(seq 50); do
+    read -r _ _ _ host port <"$sim_out" || true
+    [ -n "${port:-}" ] && break
+    sleep 0.1
+done
+[ -n "${port:-}" ] || { echo "The demo router did not start." >&2; exit 1; }
+
 echo
 echo "Demo router listening on $host port $port."
 echo "In Quorvane type:  Password: $password   Router IP: $host   Port: $port"

@@ -1,6 +1,7 @@
 #include "caption_fit.h"
 #include "window_driver.h"
 
+#include <QAccessible>
 #include <QtTest>
 
 using namespace quorvane;
@@ -102,6 +103,47 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), expected[i]);
         }
+    }
+
+    void boxesAreAnnouncedByTheirLabels_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("txtPass") << "txtPass"
+                                 << "Password";
+        QTest::newRow("txtIP") << "txtIP"
+                               << "Router IP";
+        QTest::newRow("txtPort") << "txtPort"
+                                 << "Port";
+        QTest::newRow("txtWANIP") << "txtWANIP"
+                                  << "WAN IP";
+        QTest::newRow("txtDNS1") << "txtDNS1"
+                                 << "Primary DNS";
+        QTest::newRow("txtDNS2") << "txtDNS2"
+                                 << "Secondary DNS";
+        QTest::newRow("txtRouterTime") << "txtRouterTime"
+                                       << "Router uptime (days h:m:s)";
+        QTest::newRow("txtADSLTime") << "txtADSLTime"
+                                     << "ADSL uptime (days h:m:s)";
+        QTest::newRow("txtLog") << "txtLog"
+                                << "Firewall attacks";
+    }
+    void boxesAreAnnouncedByTheirLabels() {
+        QFETCH(QString, box);
+        QFETCH(QString, name);
+        QAccessibleInterface* accessible =
+            QAccessible::queryAccessibleInterface(control(box.toLatin1().constData()));
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+
+    void enterInAnInputBoxPressesGo() {
+        routersim::RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        window_.typeLogin(sim, QStringLiteral("demo"));
+        QTest::keyClick(control("txtPort"), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_.busy(), WindowDriver::kWaitMs);
+        QCOMPARE(sim.requests().size(), std::size_t(1));
+        QCOMPARE(sim.requests()[0].target, std::string("/doc/syslog.htm"));
     }
 
     void appFolderHasOneTrailingSeparator_data() {
