@@ -47,7 +47,7 @@ QString ShortDateFormatWithFullYear(const QLocale& locale) {
 }
 
 QString FailureSentence(const QString& path, const QString& reason) {
-    return QStringLiteral("The log could not be copied to %1: %2").arg(path, reason);
+    return QStringLiteral("The log could not be copied to %1: %2.").arg(path, reason);
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
     outcome.followUp = QUrl(QString::fromLatin1(kBlankPage));
     if (settings.clearValue != 0) {
         if (!copied) {
-            // Clearing now would lose the only copy of the log that was not saved.
-            warning += QLatin1Char(' ') + NotClearedText(QStringLiteral("the copy failed."));
+            // Clearing now would lose log lines that exist nowhere else.
+            warning += QStringLiteral(" The router's log was not cleared.");
         } else if (const RouterUrl clear = ComposeRouterUrl(settings.login, ClearLogPath(kind));
                    !clear.error.isEmpty()) {
             warning = NotClearedText(clear.error);
