@@ -1,6 +1,6 @@
+#include "closed_port.h"
 #include "window_driver.h"
 
-#include <QTcpServer>
 #include <QtTest>
 
 #include <unistd.h>
@@ -10,13 +10,6 @@ using routersim::Fault;
 namespace {
 
 const QString kPassword = QStringLiteral("demo");
-
-// A loopback port that nothing listens on.
-int ClosedPort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
-}
 
 }  // namespace
 

@@ -1,9 +1,9 @@
 #include "browser_component.h"
+#include "closed_port.h"
 #include "request_url.h"
 #include "router_sim.h"
 
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QWidget>
 #include <QtTest>
 
@@ -19,13 +19,6 @@ QUrl LogUrl(const routersim::RouterSim& sim, const QString& password,
                {password, QString::fromStdString(sim.host()), QString::number(sim.port())},
                LogPagePath(kind))
         .url;
-}
-
-// A loopback port that nothing listens on.
-int ClosedPort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
 }
 
 }  // namespace
