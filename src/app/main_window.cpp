@@ -4,6 +4,7 @@
 #include "browser_component.h"
 #include "caption_fit.h"
 #include "page_completion.h"
+#include "password_mask.h"
 #include "request_url.h"
 
 #include <QCheckBox>
@@ -186,7 +187,7 @@ void Form1::RequestLog(LogKind kind) {
 void Form1::endBusy() { unsetCursor(); }
 
 void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
-    txtPass->setEchoMode(QLineEdit::Password);
+    MaskPassword(txtPass);
     const CompletionRoute route = RouteCompletion(index, url, ClearPending);
     BrowserInstance* browser = WebBrowser->item(1);
     if (route.action == CompletionAction::Ignore) {
@@ -222,7 +223,7 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
 }
 
 void Form1::WebBrowser_NavigateError(int index, const QString& /*url*/, const QString& message) {
-    txtPass->setEchoMode(QLineEdit::Password);
+    MaskPassword(txtPass);
     if (index != 1) return;
     endBusy();
     txtLog->setPlainText(NavigationFailureText(ClearPending, message, txtLog->toPlainText()));

@@ -2,6 +2,7 @@
 #include "window_driver.h"
 
 #include <QAccessible>
+#include <QStyle>
 #include <QtTest>
 
 using namespace quorvane;
@@ -187,7 +188,10 @@ private slots:
         QCOMPARE(requests.size(), std::size_t(1));
         QCOMPARE(QString::fromStdString(requests[0].target), path);
         QCOMPARE(requests[0].status, 200);  // the password arrived intact
-        QCOMPARE(control<QLineEdit>("txtPass")->echoMode(), QLineEdit::Password);
+        auto* pass = control<QLineEdit>("txtPass");
+        QCOMPARE(pass->echoMode(), QLineEdit::Password);
+        QCOMPARE(pass->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, pass),
+                 int('*'));
     }
 
     void onlyALaterPressEmptiesTheLogBox() {
