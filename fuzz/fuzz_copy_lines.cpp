@@ -13,22 +13,17 @@ void Check(const QString& text) {
     const QStringList lines = DatedLogLines(text);
 
     QStringList expected;
-    if (!text.isEmpty()) {  // an empty text has no pieces at all
-        for (const QString& piece : text.split(QStringLiteral("\r\n"))) {
-            if (piece.contains(u'/')) {
-                expected.append(piece);
-            }
+    for (const QString& piece : text.split(QStringLiteral("\r\n"))) {
+        if (piece.contains(u'/')) {
+            expected.append(piece);
         }
     }
     FUZZ_CHECK(lines == expected);
 
-    qsizetype total = 0;
     for (const QString& line : lines) {
         FUZZ_CHECK(line.contains(u'/'));
         FUZZ_CHECK(!line.contains(QStringLiteral("\r\n")));
-        total += line.size();
     }
-    FUZZ_CHECK(total <= text.size());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <optional>
+#include <utility>
 
 using namespace quorvane;
 using namespace quorvane::fuzz;
@@ -115,11 +117,14 @@ void CheckBodyText(const QString& html) {
     }
 }
 
-// A page of nothing but letters and digits (of any script) is one line of body text, as written.
-void CheckPlainWord(const QString& html) {
+// A page that is a single word, free of markup and white space, is that word on one line. Every
+// other character must come through as the page has it: controls, noncharacters, U+FEFF.
+void CheckSingleWord(const QString& html) {
     QString word;
     for (const QChar c : html) {
-        if (c.isLetterOrNumber()) {
+        const bool markupOrSpace = c == u'<' || c == u'&' || c == u'\0' || c == u' ' ||
+                                   c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+        if (!markupOrSpace && !c.isSurrogate()) {
             word += c;
         }
     }
@@ -150,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = DecodePageBytes(body, contentType);
     CheckDecoding(body, header, text);
     CheckBodyText(text);
-    CheckPlainWord(text);
+    CheckSingleWord(text);
     CheckBodyText(AsUtf16(data, size));
     return 0;
 }

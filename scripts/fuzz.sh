@@ -2,6 +2,8 @@
 # Builds the libFuzzer targets with clang (ASan + UBSan) and fuzzes each one for a bounded time,
 # starting from its checked-in seeds and first replaying fuzz/regressions/<target>/.
 # usage: scripts/fuzz.sh [SECONDS_PER_TARGET (default 60)] [TARGET...]
+# QUORVANE_FUZZ_MAX_LEN bounds the input size (default 64 KiB: enough for any log page, and
+# longer inputs mostly slow the search down).
 # Exits non-zero when any target crashes, breaks a property, times out or runs out of memory;
 # the input that did it is left in $build/artifacts/<target>/.
 set -euo pipefail

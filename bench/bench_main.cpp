@@ -1,0 +1,18 @@
+// The benchmarks' own main: the window benchmarks need an application object, created after the
+// benchmark library has taken its flags out of the command line.
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+int main(int argc, char** argv) {
+    // Like the tests, the window lives on the offscreen platform unless told otherwise, so that
+    // the benchmarks run without a display and no window pops up on a desktop.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    QApplication app(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

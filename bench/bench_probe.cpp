@@ -1,0 +1,105 @@
+// quorvane-bench-probe: starts like the real program (same application object, window, icon and
+// placement) and then reports on stdout what a measurement needs.
+//
+//   quorvane-bench-probe start-up
+//       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, and
+//       exits at once
+//   quorvane-bench-probe fetch HOST PORT PASSWORD
+//       presses Go with that login, waits until the busy cursor ends and prints the findings and
+//       the peak resident memory of the whole process ("VmHWM_kB N")
+
+#include "click_timer.h"
+#include "main_window.h"
+#include "spawn_program.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: quorvane-bench-probe start-up\n"
+    "       quorvane-bench-probe fetch HOST PORT PASSWORD\n";
+
+// The moment the first paint event reaches the window: its window was exposed and the first frame
+// is being drawn. The time is taken on the event loop's next turn, when the frame is complete.
+class FirstFrame : public QObject {
+public:
+    explicit FirstFrame(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            QTimer::singleShot(0, [] {
+                std::printf("shown %lld\n", static_cast<long long>(quorvane::bench::MonotonicNs()));
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool seen_ = false;
+};
+
+// The peak resident set of this process so far, in kB, from the kernel's own record.
+long PeakResidentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+int Fetch(quorvane::Form1& window, char** login) {
+    window.findChild<QLineEdit*>(QStringLiteral("txtIP"))
+        ->setText(QString::fromLocal8Bit(login[0]));
+    window.findChild<QLineEdit*>(QStringLiteral("txtPort"))
+        ->setText(QString::fromLocal8Bit(login[1]));
+    window.findChild<QLineEdit*>(QStringLiteral("txtPass"))
+        ->setText(QString::fromLocal8Bit(login[2]));
+    auto* go = window.findChild<QPushButton*>(QStringLiteral("Command1"));
+    quorvane::bench::ClickTimer timer(&window);
+    const qint64 ns = timer.timeUntilResults([go] { go->click(); }, 120'000);
+    const QString wanIp = window.findChild<QLineEdit*>(QStringLiteral("txtWANIP"))->text();
+    const QString log = window.findChild<QPlainTextEdit*>(QStringLiteral("txtLog"))->toPlainText();
+    std::printf("click_to_results_ms %.1f\nwan_ip %s\nfirewall_lines %lld\nVmHWM_kB %ld\n",
+                double(ns) / 1e6, qPrintable(wanIp),
+                static_cast<long long>(log.count(QLatin1String("Firewall:"))), PeakResidentKb());
+    return ns >= 0 && !wanIp.isEmpty() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const bool startUp = argc == 2 && std::strcmp(argv[1], "start-up") == 0;
+    const bool fetch = argc == 5 && std::strcmp(argv[1], "fetch") == 0;
+    if (!startUp && !fetch) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvane.png")));
+
+    quorvane::Form1 window;
+    if (startUp) new FirstFrame(&window);
+    window.move(window.screen()->availableGeometry().center() - window.rect().center());
+    window.show();
+    if (startUp) return app.exec();
+    return Fetch(window, argv + 2);
+}
