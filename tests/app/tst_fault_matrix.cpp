@@ -61,6 +61,8 @@ private slots:
             << Fault::RedirectSameOrigin << kPassword << "" << normal;
         QTest::newRow("unknown charset") << Fault::UnknownCharset << kPassword << "" << normal;
         QTest::newRow("markers in markup") << Fault::MarkersInMarkup << kPassword << "" << normal;
+        QTest::newRow("100,000 nested elements")
+            << Fault::DeepNesting << kPassword << "" << 120'000;
     }
     void routerFaults() {
         QFETCH(Fault, fault);

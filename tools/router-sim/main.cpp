@@ -24,7 +24,8 @@ constexpr char kUsage[] =
     "  --password        administrator password of user admin (default \"demo\")\n"
     "  --fault           none, status-403, status-404, status-500, empty-page,\n"
     "                    redirect-same-origin, redirect-other-host, never-answer, cut-body,\n"
-    "                    huge-body, slow-body, binary-body, unknown-charset, markers-in-markup\n"
+    "                    huge-body, slow-body, binary-body, unknown-charset, markers-in-markup,\n"
+    "                    deep-nesting\n"
     "  --redirect-target where redirect-other-host sends the client, e.g. http://127.0.0.2:8080\n";
 
 struct Arguments {

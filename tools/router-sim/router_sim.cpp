@@ -178,9 +178,9 @@ void RouterSim::Impl::answerPage(LogKind kind, Fault fault, const Options& curre
         return;
     }
 
-    auto page = std::make_shared<const std::string>(
-        encodePage(renderPage(kind, current.style, log, label, fault == Fault::MarkersInMarkup),
-                   current.charset));
+    std::string html = renderPage(kind, current.style, log, label, fault == Fault::MarkersInMarkup);
+    if (fault == Fault::DeepNesting) html = nestedPage(kind, current.style, log, label);
+    auto page = std::make_shared<const std::string>(encodePage(html, current.charset));
     if (fault == Fault::CutBody) {
         res.set_content_provider(
             page->size(), type, [page](std::size_t offset, std::size_t, DataSink& sink) {

@@ -30,6 +30,7 @@ enum class Fault {
     UnknownCharset,      // Content-Type text/html; charset=x-no-such-charset
     MarkersInMarkup,     // the normal page plus marker phrases in a comment, scripts, a style
                          // and hidden elements, none of which a browser renders as text
+    DeepNesting,         // the normal page with its log inside 100,000 nested elements
 };
 
 struct Options {

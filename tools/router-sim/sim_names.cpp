@@ -20,7 +20,7 @@ constexpr std::array<std::pair<PageStyle, std::string_view>, 5> kStyles{{
     {PageStyle::DivLines, "div"},
 }};
 
-constexpr std::array<std::pair<Fault, std::string_view>, 14> kFaults{{
+constexpr std::array<std::pair<Fault, std::string_view>, 15> kFaults{{
     {Fault::None, "none"},
     {Fault::Status403, "status-403"},
     {Fault::Status404, "status-404"},
@@ -35,6 +35,7 @@ constexpr std::array<std::pair<Fault, std::string_view>, 14> kFaults{{
     {Fault::BinaryBody, "binary-body"},
     {Fault::UnknownCharset, "unknown-charset"},
     {Fault::MarkersInMarkup, "markers-in-markup"},
+    {Fault::DeepNesting, "deep-nesting"},
 }};
 
 std::string folded(std::string_view name) {

@@ -150,6 +150,17 @@ std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
     return pageHead(kind, charsetLabel, markersInMarkup) + logBlock(style, log) + pageTail(kind);
 }
 
+std::string nestedPage(LogKind kind, PageStyle style, std::string_view log,
+                       std::string_view charsetLabel) {
+    constexpr int kDepth = 100'000;
+    std::string page = pageHead(kind, charsetLabel, false);
+    page.reserve(page.size() + kDepth * 13 + log.size() * 2);
+    for (int i = 0; i < kDepth; ++i) page += "<span>";
+    page += logBlock(style, log);
+    for (int i = 0; i < kDepth; ++i) page += "</span>";
+    return page + pageTail(kind);
+}
+
 OversizedPage::OversizedPage(LogKind kind, PageStyle style, std::string_view log,
                              std::string_view charset, std::size_t minimumSize)
     : head_(encodePage(

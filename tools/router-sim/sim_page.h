@@ -20,6 +20,10 @@ std::string pageTail(LogKind kind);
 std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
                        std::string_view charsetLabel, bool markersInMarkup = false);
 
+// The page with its log block inside 100,000 nested inline elements, as a hostile router might.
+std::string nestedPage(LogKind kind, PageStyle style, std::string_view log,
+                       std::string_view charsetLabel);
+
 // A page of at least minimumSize bytes: the ordinary page with padding lines after the log. It is
 // produced piece by piece as the socket takes it and never held whole.
 class OversizedPage {
