@@ -9,7 +9,7 @@ namespace quorvane {
 
 // The moment an analysis runs, as the user's wall clock shows it, and the user's time separator.
 // Analyses never read the clock themselves, so every rule can be tested at a chosen moment.
-// Only now.date() and now.time() are read: its time spec or zone never shifts a result.
+// Only now.date() and now.time() are read: its Qt::TimeSpec or zone never shifts a result.
 struct AnalysisClock {
     QDateTime now;                // local wall-clock date and time, whole seconds
     QString timeSeparator = ":";  // the locale's separator for the uptime clock part

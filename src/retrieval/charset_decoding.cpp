@@ -197,7 +197,9 @@ QString DecodeUtf8(QByteArrayView bytes) {
         }
     }
     if (needed != 0) out.push_back(kReplacement);
-    return QString::fromStdU16String(out);
+    // Not QString::fromStdU16String: it reads a leading U+FFFE or U+FEFF as a byte-order mark,
+    // swapping or dropping what is text here.
+    return QString(reinterpret_cast<const QChar*>(out.data()), qsizetype(out.size()));
 }
 
 // A UTF-16 decoder keeps lone surrogates; a browser shows them as U+FFFD, and the HTML parser
@@ -216,7 +218,9 @@ void ReplaceLoneSurrogates(QString& text) {
 
 QString DecodeWithConverter(QByteArrayView bytes, const QByteArray& name) {
     // Stateless, so that an incomplete sequence at the end is reported, not held back.
-    QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+    // ConvertInitialBom: a page's own byte-order mark is gone by now, so a U+FEFF here is text.
+    QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless |
+                                                 QStringConverter::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     ReplaceLoneSurrogates(text);
     return text;

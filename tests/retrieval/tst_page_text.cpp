@@ -223,6 +223,20 @@ private slots:
         QTest::newRow("replacement encoding hides everything")
             << QByteArray("\x1B$)C<script>") << QByteArray("text/html; charset=iso-2022-kr")
             << QString(QChar(0xFFFD));
+        // Found by fuzzing: only the first byte-order mark is the page's; what follows is text.
+        QTest::newRow("utf-16be mark twice")
+            << QByteArray("\xFE\xFF\xFE\xFF") << QByteArray() << QString(QChar(0xFEFF));
+        QTest::newRow("utf-8 text starting with U+FFFE")
+            << QByteArray(
+                   "\xEF\xBF\xBE"
+                   "04/12/2007")
+            << QByteArray("text/html; charset=utf-8")
+            << QChar(0xFFFE) + QStringLiteral("04/12/2007");
+    }
+
+    void keepsALeadingZeroWidthNoBreakSpace() {  // found by fuzzing
+        const QString text = QChar(0xFEFF) + QStringLiteral("Firewall:");
+        QCOMPARE(BodyInnerText(text), text + QStringLiteral("\r\n"));
     }
 
     void decodesAsBrowsersDo() {
