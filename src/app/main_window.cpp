@@ -171,8 +171,7 @@ void Form1::RequestLog(LogKind kind) {
     // Visible, yet out of sight: instance 0 was moved left of the window at start-up.
     browser->setVisible(true);
 
-    const RouterUrl request =
-        ComposeRouterUrl({txtPass->text(), txtIP->text(), txtPort->text()}, LogPagePath(kind));
+    const RouterUrl request = ComposeRouterUrl(typedLogin(), LogPagePath(kind));
     if (!request.error.isEmpty()) {
         txtLog->setPlainText(QStringLiteral("The router's log could not be read. ") +
                              request.error);
@@ -181,6 +180,8 @@ void Form1::RequestLog(LogKind kind) {
     setCursor(Qt::BusyCursor);
     browser->Navigate(request.url);
 }
+
+RouterLogin Form1::typedLogin() const { return {txtPass->text(), txtIP->text(), txtPort->text()}; }
 
 // A request is under way from the button press until instance 1 is released to the empty page
 // or a navigation of it fails.
@@ -201,14 +202,10 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
 
     const QString LogText = browser->bodyText();
     const QLocale locale;
-    const LogPageOutcome outcome = ReadLogPage(LogText, route.kind,
-                                               {CheckValue(Check1),
-                                                CheckValue(Check2),
-                                                AppFolder,
-                                                {txtPass->text(), txtIP->text(), txtPort->text()},
-                                                txtLog->toPlainText(),
-                                                CurrentAnalysisClock(locale),
-                                                locale});
+    const LogPageOutcome outcome =
+        ReadLogPage(LogText, route.kind,
+                    {CheckValue(Check1), CheckValue(Check2), AppFolder, typedLogin(),
+                     txtLog->toPlainText(), CurrentAnalysisClock(locale), locale});
     ClearPending = outcome.clearPending;
     browser->Navigate(outcome.followUp);
 

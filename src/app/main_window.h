@@ -13,6 +13,7 @@ class QPushButton;
 namespace quorvane {
 
 class WebBrowserCollection;
+struct RouterLogin;
 enum class LogKind;
 
 // The folder of the program with exactly one trailing separator: the copy file's folder.
@@ -38,6 +39,7 @@ private:
     void Command1_Click();
     void Command2_Click();
     void RequestLog(LogKind kind);
+    RouterLogin typedLogin() const;
     void WebBrowser_DocumentComplete(int index, const QString& url);
     void WebBrowser_NavigateError(int index, const QString& url, const QString& message);
 
