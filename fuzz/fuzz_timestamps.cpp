@@ -86,7 +86,7 @@ void CheckUptime(const QDateTime& t, const QDateTime& now) {
     FUZZ_CHECK(m.captured(3).toInt() < 60 && m.captured(4).toInt() < 60);
     FUZZ_CHECK(clockPart == (span < 0 ? -span : span) % 86400);
 
-    // The reading's time spec shifts nothing; the separator changes only the separator.
+    // The reading's Qt::TimeSpec shifts nothing; the separator changes only the separator.
     const QDateTime elsewhere(now.date(), now.time(), Qt::OffsetFromUTC, -(9 * 3600 + 1800));
     FUZZ_CHECK(FormatUptime(t, {elsewhere, QStringLiteral(":")}) == text);
     FUZZ_CHECK(FormatUptime(t, {now, QStringLiteral(".")}) == QString(text).replace(u':', u'.'));

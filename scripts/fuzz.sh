@@ -40,10 +40,16 @@ for target in "${targets[@]}"; do
         continue
     fi
     echo "== $target: ${seconds}s"
+    # libFuzzer reports every new unit; keep that in a log and show the closing statistics.
+    log="$build/logs/$target.log"
+    mkdir -p "$(dirname "$log")"
     # A page that takes seconds to read or gigabytes of memory is as much a fault as a crash.
-    if ! "$binary" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
+    if "$binary" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
         -max_len="${QUORVANE_FUZZ_MAX_LEN:-65536}" -print_final_stats=1 \
-        -artifact_prefix="$artifacts" "$work" "$root/fuzz/corpus/$target"; then
+        -artifact_prefix="$artifacts" "$work" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
+        grep -E '^(Done|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb))' "$log"
+    else
+        tail -n 60 "$log"
         failed+=("$target")
     fi
 done

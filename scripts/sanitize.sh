@@ -2,7 +2,7 @@
 # Builds the whole project with clang under AddressSanitizer and UndefinedBehaviorSanitizer in a
 # build directory of its own and runs the whole test suite there. Any sanitizer report, leaks
 # included, fails the test that caused it; scripts/lsan.supp lists the only leaks let through.
-# usage: scripts/sanitize.sh [extra ctest arguments]
+# usage: scripts/sanitize.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVANE_ASAN_BUILD_DIR:-$root/build-asan}
@@ -20,4 +20,9 @@ cmake --build "$build"
 export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
-ctest --test-dir "$build" --output-on-failure -j2 "$@"
+ctest --test-dir "$build" --output-on-failure -j2 -E '^tst_soak$'
+# The soak test watches resident memory, which ASan fills by design: its quarantine holds freed
+# blocks (some 270 MB over the 1000 fetches) and every connection's thread leaves a fake stack
+# behind. That test runs with both off, every other check still on.
+soak=detect_stack_use_after_return=0:quarantine_size_mb=0:thread_local_quarantine_size_kb=0
+ASAN_OPTIONS=$ASAN_OPTIONS:$soak ctest --test-dir "$build" --output-on-failure -R '^tst_soak$'
