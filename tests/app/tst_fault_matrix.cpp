@@ -74,6 +74,7 @@ private slots:
         const std::string log = sim.systemLog();
         window_.typeLogin(sim, password);
         QVERIFY(window_.press("Command1", timeoutMs));
+        qInfo("%s", qPrintable(window_.text("txtLog").section(u'\n', 0, 0)));
 
         const bool read = says.isEmpty();
         QCOMPARE(!window_.copyFile().isEmpty(), read);
