@@ -14,6 +14,12 @@ namespace {
 // what grep reads for the same log.
 std::int64_t Utf8Size(const QString& text) { return text.toUtf8().size(); }
 
+void ReportBytes(benchmark::State& state, const QString& text) {
+    const std::int64_t bytes = Utf8Size(text);
+    state.SetBytesProcessed(state.iterations() * bytes);
+    state.counters["bytes"] = double(bytes);
+}
+
 void BM_SystemLogAnalysis(benchmark::State& state) {
     const QString& text = RouterLogText(RouterLog::System, std::size_t(state.range(0)));
     const AnalysisClock clock = BenchClock();
@@ -21,9 +27,7 @@ void BM_SystemLogAnalysis(benchmark::State& state) {
         SystemLogFindings findings = AnalyseSystemLog(text, QString(), clock);
         benchmark::DoNotOptimize(findings);
     }
-    const std::int64_t bytes = Utf8Size(text);
-    state.SetBytesProcessed(state.iterations() * bytes);
-    state.counters["bytes"] = double(bytes);
+    ReportBytes(state, text);
 }
 
 void BM_SecurityLogAnalysis(benchmark::State& state) {
@@ -33,9 +37,7 @@ void BM_SecurityLogAnalysis(benchmark::State& state) {
         QString box = AnalyseSecurityLog(text, QString(), clock);
         benchmark::DoNotOptimize(box);
     }
-    const std::int64_t bytes = Utf8Size(text);
-    state.SetBytesProcessed(state.iterations() * bytes);
-    state.counters["bytes"] = double(bytes);
+    ReportBytes(state, text);
 }
 
 void BM_DatedLogLines(benchmark::State& state) {
@@ -44,9 +46,7 @@ void BM_DatedLogLines(benchmark::State& state) {
         QStringList lines = DatedLogLines(text);
         benchmark::DoNotOptimize(lines);
     }
-    const std::int64_t bytes = Utf8Size(text);
-    state.SetBytesProcessed(state.iterations() * bytes);
-    state.counters["bytes"] = double(bytes);
+    ReportBytes(state, text);
 }
 
 void LogSizes(benchmark::internal::Benchmark* b) {

@@ -135,6 +135,10 @@ private:
         }
     }
 
+    // A block stands on lines of its own, a paragraph with a blank line on either side; the same
+    // count applies where the box opens and where it closes.
+    static int RequiredLineBreaks(Box box) { return box == Box::Paragraph ? 2 : 1; }
+
     void Open(const GumboNode* element, bool preformatted) {
         const Box box = BoxOf(element->v.element);
         switch (box) {
@@ -155,10 +159,8 @@ private:
             case Box::Table:
             case Box::Preformatted:
             case Box::ClosedDetails:
-                text_.RequireLineBreaks(1);
-                break;
             case Box::Paragraph:
-                text_.RequireLineBreaks(2);
+                text_.RequireLineBreaks(RequiredLineBreaks(box));
                 break;
             case Box::TableRow:
             case Box::TableCell:
@@ -181,10 +183,8 @@ private:
             case Box::Table:
             case Box::Preformatted:
             case Box::ClosedDetails:
-                text_.RequireLineBreaks(1);
-                break;
             case Box::Paragraph:
-                text_.RequireLineBreaks(2);
+                text_.RequireLineBreaks(RequiredLineBreaks(frame.box));
                 break;
             case Box::TableRow:
                 text_.EndLine();
