@@ -1,11 +1,10 @@
 #include "browser_component.h"
 
+#include "engine_host.h"
+#include "engine_render.h"
 #include "page_fetch.h"
-#include "page_text.h"
 
-#include <QFutureWatcher>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace quorvane {
 
@@ -13,14 +12,17 @@ namespace {
 const QString kBlank = QStringLiteral("about:blank");
 }
 
-BrowserInstance::BrowserInstance(int index, QWidget* parent) : QWidget(parent), index_(index) {
+BrowserInstance::BrowserInstance(int index, WebBrowserCollection* collection, QWidget* parent)
+    : QWidget(parent), index_(index), collection_(collection) {
     setObjectName(QStringLiteral("WebBrowser%1").arg(index));
     setFocusPolicy(Qt::NoFocus);
 }
 
 void BrowserInstance::Navigate(const QUrl& url) {
     abandonFetch();
+    abandonRender();
     bodyText_.clear();
+    requested_ = url;
     const quint64 navigation = ++navigation_;
     if (url.toString() == kBlank) {
         // Completes like any other navigation: later, on the event loop, never inside this call,
@@ -54,20 +56,37 @@ void BrowserInstance::abandonFetch() {
     fetch_.clear();
 }
 
-// A large or hostile page takes a while to parse; the window stays responsive meanwhile, and the
-// completion is raised on this thread once the text is ready.
+void BrowserInstance::abandonRender() {
+    if (!render_) return;
+    render_->disconnect(this);
+    render_->abandon();
+    render_->deleteLater();
+    render_.clear();
+}
+
+// The engine reads the page as a browser shows it: its scripts run and its style sheets apply.
 void BrowserInstance::complete(const QUrl& url, const QByteArray& body,
                                const QByteArray& contentType) {
-    const quint64 navigation = navigation_;
-    auto* watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, url, navigation] {
-        watcher->deleteLater();
-        if (navigation != navigation_) return;  // navigated elsewhere while the text was made
-        bodyText_ = watcher->result();
+    QUrl document = url;
+    document.setUserInfo(requested_.userInfo());
+    auto* render = new EngineRender(collection_->engine(), {document, contentType, body},
+                                    EngineRender::kDefaultTimeoutMs, this);
+    render_ = render;
+    connect(render, &EngineRender::finished, this, [this, url](const QString& text) {
+        abandonRender();
+        bodyText_ = text;
         emit DocumentComplete(index_, url.toString());
     });
-    watcher->setFuture(QtConcurrent::run(
-        [body, contentType] { return BodyInnerText(DecodePageBytes(body, contentType)); }));
+    connect(render, &EngineRender::failed, this, [this, url](EngineFailure failure) {
+        abandonRender();
+        emit NavigateError(index_, url.toString(),
+                           failure == EngineFailure::TimedOut
+                               ? QStringLiteral("The router's page did not finish loading within "
+                                                "30 seconds.")
+                               : QStringLiteral("The router's page could not be shown."),
+                           0);
+    });
+    render->start();
 }
 
 WebBrowserCollection::WebBrowserCollection(QWidget* container, const QRect& geometry)
@@ -75,6 +94,17 @@ WebBrowserCollection::WebBrowserCollection(QWidget* container, const QRect& geom
     BrowserInstance* designed = create(0);
     designed->setGeometry(geometry);
     designed->setVisible(false);
+}
+
+// The instances' pages go before the engine that made them.
+WebBrowserCollection::~WebBrowserCollection() {
+    for (BrowserInstance*& instance : instances_) delete std::exchange(instance, nullptr);
+    delete engine_;
+}
+
+EngineHost* WebBrowserCollection::engine() {
+    if (engine_ == nullptr) engine_ = new EngineHost(this);
+    return engine_;
 }
 
 int WebBrowserCollection::count() const {
@@ -102,7 +132,7 @@ void WebBrowserCollection::unload(int index) {
 
 BrowserInstance* WebBrowserCollection::create(int index) {
     if (instances_.size() <= index) instances_.resize(index + 1);
-    auto* instance = new BrowserInstance(index, container_);
+    auto* instance = new BrowserInstance(index, this, container_);
     instances_[index] = instance;
     connect(instance, &BrowserInstance::DocumentComplete, this,
             &WebBrowserCollection::DocumentComplete);

@@ -9,14 +9,17 @@
 
 namespace quorvane {
 
+class EngineHost;
+class EngineRender;
 class PageFetch;
+class WebBrowserCollection;
 
 // One browser instance: a widget that the user never sees (it stands outside the window) and
 // that fetches a page asynchronously and keeps the text of its body.
 class BrowserInstance : public QWidget {
     Q_OBJECT
 public:
-    BrowserInstance(int index, QWidget* parent);
+    BrowserInstance(int index, WebBrowserCollection* collection, QWidget* parent);
 
     int index() const { return index_; }
 
@@ -36,9 +39,13 @@ signals:
 private:
     void complete(const QUrl& url, const QByteArray& body, const QByteArray& contentType);
     void abandonFetch();
+    void abandonRender();
 
     int index_;
+    WebBrowserCollection* collection_;
+    QUrl requested_;  // with the user information its resources are read with
     QPointer<PageFetch> fetch_;
+    QPointer<EngineRender> render_;
     quint64 navigation_ = 0;
     QString bodyText_;
 };
@@ -49,6 +56,7 @@ class WebBrowserCollection : public QObject {
 public:
     // Creates the designed instance 0 on `container` at `geometry` (pixels), hidden.
     WebBrowserCollection(QWidget* container, const QRect& geometry);
+    ~WebBrowserCollection() override;
 
     int count() const;
     BrowserInstance* item(int index) const;
@@ -56,6 +64,9 @@ public:
     BrowserInstance* load(int index);
     // Destroys the instance with any page it holds or loads; its events are never raised.
     void unload(int index);
+
+    // The web engine the instances share, started by the first page that needs it.
+    EngineHost* engine();
 
 signals:
     void DocumentComplete(int index, const QString& url);
@@ -66,6 +77,7 @@ private:
 
     QWidget* container_;
     QList<BrowserInstance*> instances_;  // by index; null where unloaded
+    EngineHost* engine_ = nullptr;
 };
 
 }  // namespace quorvane

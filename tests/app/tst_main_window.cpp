@@ -142,7 +142,7 @@ private slots:
         QVERIFY(sim.start());
         window_.typeLogin(sim, QStringLiteral("demo"));
         QTest::keyClick(control("txtPort"), Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_.busy(), WindowDriver::kWaitMs);
+        QVERIFY(WaitUntil([this] { return !window_.busy(); }, WindowDriver::kWaitMs));
         QCOMPARE(sim.requests().size(), std::size_t(1));
         QCOMPARE(sim.requests()[0].target, std::string("/doc/syslog.htm"));
     }
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(window_.busy());                                 // busy while the page loads
         QTest::mouseClick(control("Command1"), Qt::LeftButton);  // replaces the loading instance
         QCOMPARE(log->toPlainText(), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(!window_.busy(), WindowDriver::kWaitMs);
+        QVERIFY(WaitUntil([this] { return !window_.busy(); }, WindowDriver::kWaitMs));
         QCOMPARE(text("txtWANIP"), ValueAfter(sim.systemLog(), QStringLiteral("WAN IP is ")));
     }
 

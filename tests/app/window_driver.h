@@ -2,6 +2,7 @@
 
 #include "main_window.h"
 #include "router_sim.h"
+#include "wait_until.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -57,7 +58,7 @@ public:
     // Presses a button and waits until the exchange with the router is over.
     [[nodiscard]] bool press(const char* button, int timeoutMs = kWaitMs) {
         QTest::mouseClick(control(button), Qt::LeftButton);
-        return QTest::qWaitFor([this] { return !busy(); }, timeoutMs);
+        return WaitUntil([this] { return !busy(); }, timeoutMs);
     }
 
     QString copyFilePath() const { return appDir.filePath(QStringLiteral("syslog.txt")); }

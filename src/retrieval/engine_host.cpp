@@ -1,0 +1,192 @@
+#include "engine_host.h"
+
+#include "engine_page.h"
+#include "engine_render.h"
+#include "router_scheme.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineNotification>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlSchemeHandler>
+
+#include <unistd.h>
+#include <csignal>
+#include <cstdio>
+
+namespace quorvane {
+
+// Lets through what a page asks of its own router and nothing else. A page that names its
+// router with an absolute http address is sent to the same resource under our scheme.
+class RouterRequestGate : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    void setServed(const QSet<QString>& origins) {
+        QMutexLocker lock(&mutex_);
+        served_ = origins;
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        const QUrl url = info.requestUrl();
+        const QString scheme = url.scheme();
+        if (scheme == QLatin1String("data") || scheme == QLatin1String("blob") ||
+            scheme == QLatin1String("about")) {
+            return;
+        }
+        const bool ours = scheme == QLatin1String(kRouterScheme);
+        const bool plainHttp = scheme == QLatin1String("http");
+        if ((!ours && !plainHttp) || !isServed(OriginKey(url)) ||
+            info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeFavicon ||
+            info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeWebSocket) {
+            info.block(true);
+            return;
+        }
+        if (plainHttp) info.redirect(ToRouterScheme(url));
+    }
+
+private:
+    bool isServed(const QString& origin) {
+        QMutexLocker lock(&mutex_);
+        return served_.contains(origin);
+    }
+
+    QMutex mutex_;
+    QSet<QString> served_;
+};
+
+class RouterSchemeHandler : public QWebEngineUrlSchemeHandler {
+public:
+    explicit RouterSchemeHandler(EngineHost* host)
+        : QWebEngineUrlSchemeHandler(host), host_(host) {}
+    void requestStarted(QWebEngineUrlRequestJob* job) override { host_->serveRequest(job); }
+
+private:
+    EngineHost* host_;
+};
+
+namespace {
+
+void RestrictSettings(QWebEngineSettings* settings) {
+    using S = QWebEngineSettings;
+    // Scripts run, as in a browser; everything that could show, play, store or send something
+    // beyond the page's own text is off. Images are not needed for text and are not fetched.
+    const std::pair<S::WebAttribute, bool> attributes[] = {
+        {S::JavascriptEnabled, true},
+        {S::AutoLoadImages, false},
+        {S::JavascriptCanOpenWindows, false},
+        {S::JavascriptCanAccessClipboard, false},
+        {S::JavascriptCanPaste, false},
+        {S::LocalContentCanAccessRemoteUrls, false},
+        {S::LocalContentCanAccessFileUrls, false},
+        {S::HyperlinkAuditingEnabled, false},
+        {S::ErrorPageEnabled, false},
+        {S::PluginsEnabled, false},
+        {S::FullScreenSupportEnabled, false},
+        {S::ScreenCaptureEnabled, false},
+        {S::WebGLEnabled, false},
+        {S::Accelerated2dCanvasEnabled, false},
+        {S::AutoLoadIconsForPage, false},
+        {S::TouchIconsEnabled, false},
+        {S::FocusOnNavigationEnabled, false},
+        {S::AllowRunningInsecureContent, false},
+        {S::AllowGeolocationOnInsecureOrigins, false},
+        {S::AllowWindowActivationFromJavaScript, false},
+        {S::PlaybackRequiresUserGesture, true},
+        {S::WebRTCPublicInterfacesOnly, true},
+        {S::DnsPrefetchEnabled, false},
+        {S::PdfViewerEnabled, false},
+        {S::NavigateOnDropEnabled, false},
+    };
+    for (const auto& [attribute, on] : attributes) settings->setAttribute(attribute, on);
+    settings->setUnknownUrlSchemePolicy(S::DisallowUnknownUrlSchemes);
+}
+
+}  // namespace
+
+void PrepareEngineProcess() {
+    static const bool prepared = [] {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        // Nothing is ever shown, so the engine needs no GPU process.
+        if (!flags.contains("--disable-gpu")) flags += " --disable-gpu";
+        if (::geteuid() == 0 && !flags.contains("--no-sandbox")) {
+            flags += " --no-sandbox";
+            std::fputs(
+                "Quorvane runs as root: the web engine's sandbox is switched off. Run it as an "
+                "ordinary user to keep it on.\n",
+                stderr);
+        }
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+        RegisterRouterScheme();
+        return true;
+    }();
+    Q_UNUSED(prepared);
+}
+
+EngineHost::EngineHost(QObject* parent) : QObject(parent) {
+    PrepareEngineProcess();
+    // A profile without a storage name is off the record: no cache, cookies, history or
+    // credentials ever reach the disk.
+    profile_ = new QWebEngineProfile(this);
+    profile_->setHttpCacheType(QWebEngineProfile::NoCache);
+    profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    profile_->setSpellCheckEnabled(false);
+    profile_->setNotificationPresenter([](std::unique_ptr<QWebEngineNotification>) {});
+    RestrictSettings(profile_->settings());
+    gate_ = new RouterRequestGate(this);
+    profile_->setUrlRequestInterceptor(gate_);
+    profile_->installUrlSchemeHandler(kRouterScheme, new RouterSchemeHandler(this));
+    connect(profile_, &QWebEngineProfile::downloadRequested,
+            [](QWebEngineDownloadRequest* download) { download->cancel(); });
+}
+
+EngineHost::~EngineHost() {
+    // Pages must go before their profile, and the profile before its interceptor.
+    for (EnginePage* page : findChildren<EnginePage*>(Qt::FindDirectChildrenOnly)) delete page;
+    delete profile_;
+}
+
+void EngineHost::serveOrigin(const QString& originKey, EngineRender* render) {
+    renders_.insert(originKey, render);
+    gate_->setServed(QSet<QString>(renders_.keyBegin(), renders_.keyEnd()));
+}
+
+void EngineHost::withdrawOrigin(const QString& originKey, const EngineRender* render) {
+    const auto found = renders_.constFind(originKey);
+    if (found == renders_.cend() || found->data() != render) return;
+    renders_.remove(originKey);
+    gate_->setServed(QSet<QString>(renders_.keyBegin(), renders_.keyEnd()));
+}
+
+bool EngineHost::serves(const QString& originKey) const {
+    const auto found = renders_.constFind(originKey);
+    return found != renders_.cend() && !found->isNull();
+}
+
+EnginePage* EngineHost::newPage(const QUrl& pageUrl) {
+    return new EnginePage(profile_, pageUrl, this);
+}
+
+void EngineHost::releasePage(EnginePage* page) {
+    if (page == nullptr) return;
+    page->disconnect();
+    // Each page has a renderer of its own. One stuck in a script would ignore a polite stop, and
+    // one that is done may still run the page's timers, so it goes at once either way.
+    if (const qint64 pid = page->renderProcessPid(); pid > 0) ::kill(pid_t(pid), SIGKILL);
+    page->deleteLater();
+}
+
+void EngineHost::serveRequest(QWebEngineUrlRequestJob* job) {
+    const auto found = renders_.constFind(OriginKey(job->requestUrl()));
+    if (found == renders_.cend() || found->isNull()) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    (*found)->serve(job);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QWebEngineProfile;
+class QWebEngineUrlRequestJob;
+
+namespace quorvane {
+
+class EngineRender;
+class EnginePage;
+class RouterRequestGate;
+
+// The web engine as the browser instances share it: one off-the-record profile that keeps
+// nothing on disk, reaches no network of its own, and serves each page's requests from the
+// render that owns the page's router origin. Made on the first page that needs it, so the
+// window appears without waiting for the engine, and kept warm for the window's life.
+class EngineHost : public QObject {
+    Q_OBJECT
+public:
+    explicit EngineHost(QObject* parent = nullptr);
+    ~EngineHost() override;
+
+    QWebEngineProfile* profile() const { return profile_; }
+
+    // Requests to `originKey` (see OriginKey) go to `render` until it withdraws.
+    void serveOrigin(const QString& originKey, EngineRender* render);
+    void withdrawOrigin(const QString& originKey, const EngineRender* render);
+    bool serves(const QString& originKey) const;
+
+    // A page of this profile, owned by the host so that no page outlives the profile; released
+    // pages are stopped and deleted once the engine is done with them.
+    EnginePage* newPage(const QUrl& pageUrl);
+    static void releasePage(EnginePage* page);
+
+private:
+    friend class RouterSchemeHandler;
+    void serveRequest(QWebEngineUrlRequestJob* job);
+
+    RouterRequestGate* gate_ = nullptr;
+    QWebEngineProfile* profile_ = nullptr;
+    QHash<QString, QPointer<EngineRender>> renders_;
+};
+
+// Switches Chromium's sandbox off when, and only when, the program runs as root (Chromium
+// refuses to start otherwise) and says so once on standard error. Must run before the engine
+// starts.
+void PrepareEngineProcess();
+
+}  // namespace quorvane

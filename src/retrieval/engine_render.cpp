@@ -1,0 +1,151 @@
+#include "engine_render.h"
+
+#include "engine_host.h"
+#include "engine_page.h"
+#include "page_fetch.h"
+#include "router_scheme.h"
+
+#include <QBuffer>
+#include <QWebEngineScript>
+#include <QWebEngineUrlRequestJob>
+
+namespace quorvane {
+
+namespace {
+
+// Runs in a script world of its own, so nothing the page defined can change what it reads. A
+// text area counts with its current value, as lines of preformatted text of its own, because
+// routers show their logs in them and scripts fill them.
+constexpr char kReadBodyText[] = R"JS(
+(() => {
+  const body = document.body;
+  if (!body) return '';
+  for (const area of Array.from(body.querySelectorAll('textarea'))) {
+    const style = getComputedStyle(area);
+    const pre = document.createElement('pre');
+    pre.textContent = area.value;
+    pre.style.setProperty('display', style.display === 'none' ? 'none' : 'block', 'important');
+    pre.style.setProperty('visibility', style.visibility, 'important');
+    pre.style.setProperty('white-space', 'pre', 'important');
+    pre.style.setProperty('text-transform', 'none', 'important');
+    area.replaceWith(pre);
+  }
+  return body.innerText;
+})()
+)JS";
+
+}  // namespace
+
+QString LogTextFromInnerText(QString innerText) {
+    innerText.replace(u'\n', QStringLiteral("\r\n"));
+    if (!innerText.isEmpty() && !innerText.endsWith(u'\n')) innerText += QStringLiteral("\r\n");
+    return innerText;
+}
+
+EngineRender::EngineRender(EngineHost* host, EngineDocument document, int timeoutMs,
+                           QObject* parent)
+    : QObject(parent),
+      host_(host),
+      document_(std::move(document)),
+      pageUrl_(ToRouterScheme(document_.url)),
+      originKey_(OriginKey(document_.url)) {
+    timeout_.setSingleShot(true);
+    timeout_.setInterval(timeoutMs);
+    connect(&timeout_, &QTimer::timeout, this, [this] { fail(EngineFailure::TimedOut); });
+}
+
+EngineRender::~EngineRender() { stop(); }
+
+void EngineRender::abandon() {
+    done_ = true;
+    stop();
+}
+
+void EngineRender::start() {
+    host_->serveOrigin(originKey_, this);
+    page_ = host_->newPage(pageUrl_);
+    connect(page_, &QWebEnginePage::loadFinished, this, &EngineRender::onLoadFinished);
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
+            [this] { fail(EngineFailure::NotShown); });
+    timeout_.start();
+    page_->load(pageUrl_);
+}
+
+void EngineRender::serve(QWebEngineUrlRequestJob* job) {
+    const QUrl url = ToHttpScheme(job->requestUrl());
+    if (done_ || job->requestMethod() != "GET") {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    if (url.path() == document_.url.path() && url.query() == document_.url.query()) {
+        auto* bytes = new QBuffer(job);
+        bytes->setData(document_.body);
+        bytes->open(QIODevice::ReadOnly);
+        job->reply(
+            document_.contentType.isEmpty() ? QByteArray("text/html") : document_.contentType,
+            bytes);
+        return;
+    }
+    if (++resourceRequests_ > kMaxResourceRequests) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    // The page's own resources are read from its router with the credentials of the page.
+    QUrl resource = url;
+    resource.setUserInfo(document_.url.userInfo());
+    auto* fetch = new PageFetch(resource, this);
+    fetches_.append(fetch);
+    QPointer<QWebEngineUrlRequestJob> pending(job);
+    connect(fetch, &PageFetch::finished, this,
+            [fetch, pending](const QUrl&, const QByteArray& body, const QByteArray& type) {
+                fetch->deleteLater();
+                if (!pending) return;
+                auto* bytes = new QBuffer(pending);
+                bytes->setData(body);
+                bytes->open(QIODevice::ReadOnly);
+                pending->reply(type.isEmpty() ? QByteArray("application/octet-stream") : type,
+                               bytes);
+            });
+    connect(fetch, &PageFetch::failed, this, [fetch, pending] {
+        fetch->deleteLater();
+        if (pending) pending->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    });
+    // A request the engine gives up on takes its fetch with it.
+    connect(job, &QObject::destroyed, fetch, &QObject::deleteLater);
+    fetch->start();
+}
+
+void EngineRender::onLoadFinished(bool ok) {
+    if (done_) return;
+    if (!ok) {
+        fail(EngineFailure::NotShown);
+        return;
+    }
+    page_->runJavaScript(QString::fromLatin1(kReadBodyText), QWebEngineScript::ApplicationWorld,
+                         [self = QPointer<EngineRender>(this)](const QVariant& text) {
+                             if (!self || self->done_) return;
+                             self->done_ = true;
+                             self->stop();
+                             emit self->finished(LogTextFromInnerText(text.toString()));
+                         });
+}
+
+void EngineRender::fail(EngineFailure failure) {
+    if (done_) return;
+    done_ = true;
+    stop();
+    emit failed(failure);
+}
+
+void EngineRender::stop() {
+    timeout_.stop();
+    for (const QPointer<PageFetch>& fetch : std::as_const(fetches_)) delete fetch.data();
+    fetches_.clear();
+    if (host_) host_->withdrawOrigin(originKey_, this);
+    if (page_) {
+        EngineHost::releasePage(page_);
+        page_.clear();
+    }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+class QWebEngineUrlRequestJob;
+
+namespace quorvane {
+
+class EngineHost;
+class EnginePage;
+class PageFetch;
+
+// Why the engine gave no text.
+enum class EngineFailure {
+    NotShown,  // the page did not load or its renderer went away
+    TimedOut,  // still loading, or its scripts still running, when the time ran out
+};
+
+// The router page a render starts from: already fetched, with the address it came from.
+struct EngineDocument {
+    QUrl url;  // the page's http address, with the user information its resources are read with
+    QByteArray contentType;
+    QByteArray body;
+};
+
+// One page rendered by the engine, from bytes already fetched: the page's scripts run and its
+// style sheets apply, its own further requests go to its router through our fetch with the same
+// credentials, and once it has loaded its body text is read where the page's scripts cannot
+// reach. Emits exactly one of finished() or failed(), unless destroyed first; destroying it
+// stops the page's renderer at once.
+class EngineRender : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultTimeoutMs = 30'000;
+    static constexpr int kMaxResourceRequests = 100;
+
+    EngineRender(EngineHost* host, EngineDocument document, int timeoutMs = kDefaultTimeoutMs,
+                 QObject* parent = nullptr);
+    ~EngineRender() override;
+
+    void start();
+    // Stops the page at once; no signal follows. Safe to call from a handler of its signals.
+    void abandon();
+
+    // A request of the page for its router, handed over by the host.
+    void serve(QWebEngineUrlRequestJob* job);
+
+signals:
+    void finished(const QString& bodyText);  // lines ended by CR LF
+    void failed(quorvane::EngineFailure failure);
+
+private:
+    void onLoadFinished(bool ok);
+    void fail(EngineFailure failure);
+    void stop();
+
+    EngineHost* host_;
+    EngineDocument document_;
+    QUrl pageUrl_;  // the document under the router scheme
+    QString originKey_;
+    QPointer<EnginePage> page_;
+    QTimer timeout_;
+    QList<QPointer<PageFetch>> fetches_;
+    int resourceRequests_ = 0;
+    bool done_ = false;
+};
+
+// The engine's innerText as the rest of the program reads page text: CR LF line ends, and a text
+// that holds anything ends with one.
+QString LogTextFromInnerText(QString innerText);
+
+}  // namespace quorvane
