@@ -3,8 +3,11 @@
 # Sourced by run.sh and test.sh; usage: quorvane_install_deps PACKAGE...
 set -euo pipefail
 
-QUORVANE_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgumbo-dev
-                         libcpp-httplib-dev clang-format desktop-file-utils appstream)
+# The web engine's helper process (QtWebEngineProcess) comes in a package of its own that the
+# engine's library does not pull in.
+QUORVANE_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev
+                         libqt6webenginecore6-bin libgumbo-dev libcpp-httplib-dev clang-format
+                         desktop-file-utils appstream)
 
 quorvane_install_deps() {
     local missing=()

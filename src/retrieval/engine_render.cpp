@@ -115,6 +115,8 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
     fetch->start();
 }
 
+qint64 EngineRender::rendererPid() const { return page_ ? page_->renderProcessPid() : 0; }
+
 void EngineRender::onLoadFinished(bool ok) {
     if (done_) return;
     if (!ok) {

@@ -50,6 +50,9 @@ public:
     // A request of the page for its router, handed over by the host.
     void serve(QWebEngineUrlRequestJob* job);
 
+    // The process that renders the page, once there is one; 0 before and after.
+    qint64 rendererPid() const;
+
 signals:
     void finished(const QString& bodyText);  // lines ended by CR LF
     void failed(quorvane::EngineFailure failure);
