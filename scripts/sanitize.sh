@@ -20,9 +20,15 @@ cmake --build "$build"
 export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
-ctest --test-dir "$build" --output-on-failure -j2 -E '^tst_soak$'
+ctest --test-dir "$build" --output-on-failure -j2 -E '^tst_soak$' -LE engine
+# Qt WebEngine (6.4) frees a WebContentsAdapter through a pointer of another type when a page is
+# destroyed, inside libQt6WebEngineCore; ASan cannot suppress that report by library, so the
+# programs that run the engine go without that one check. Every other check stays on.
+engine=new_delete_type_mismatch=0
+ASAN_OPTIONS=$ASAN_OPTIONS:$engine ctest --test-dir "$build" --output-on-failure -j2 \
+    -E '^tst_soak$' -L engine
 # The soak test watches resident memory, which ASan fills by design: its quarantine holds freed
 # blocks (some 270 MB over the 1000 fetches) and every connection's thread leaves a fake stack
 # behind. That test runs with both off, every other check still on.
 soak=detect_stack_use_after_return=0:quarantine_size_mb=0:thread_local_quarantine_size_kb=0
-ASAN_OPTIONS=$ASAN_OPTIONS:$soak ctest --test-dir "$build" --output-on-failure -R '^tst_soak$'
+ASAN_OPTIONS=$ASAN_OPTIONS:$soak:$engine ctest --test-dir "$build" --output-on-failure -R '^tst_soak$'
