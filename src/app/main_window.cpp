@@ -204,7 +204,7 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
     const QLocale locale;
     const LogPageOutcome outcome =
         ReadLogPage(LogText, route.kind,
-                    {CheckValue(Check1), CheckValue(Check2), AppFolder, typedLogin(),
+                    {CheckValue(Check1), CheckValue(Check2), AppFolder, browser->documentUrl(),
                      txtLog->toPlainText(), CurrentAnalysisClock(locale), locale});
     ClearPending = outcome.clearPending;
     browser->Navigate(outcome.followUp);

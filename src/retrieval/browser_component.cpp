@@ -22,6 +22,7 @@ void BrowserInstance::Navigate(const QUrl& url) {
     abandonFetch();
     abandonRender();
     bodyText_.clear();
+    documentUrl_.clear();
     requested_ = url;
     const quint64 navigation = ++navigation_;
     if (url.toString() == kBlank) {
@@ -72,9 +73,10 @@ void BrowserInstance::complete(const QUrl& url, const QByteArray& body,
     auto* render = new EngineRender(collection_->engine(), {document, contentType, body},
                                     EngineRender::kDefaultTimeoutMs, this);
     render_ = render;
-    connect(render, &EngineRender::finished, this, [this, url](const QString& text) {
+    connect(render, &EngineRender::finished, this, [this, url, document](const QString& text) {
         abandonRender();
         bodyText_ = text;
+        documentUrl_ = document;
         emit DocumentComplete(index_, url.toString());
     });
     connect(render, &EngineRender::failed, this, [this, url](EngineFailure failure) {

@@ -30,6 +30,8 @@ public:
 
     // The plain text of the completed document's body, lines ended by CR LF.
     const QString& bodyText() const { return bodyText_; }
+    // The address of the completed document with the user information it was read with.
+    const QUrl& documentUrl() const { return documentUrl_; }
 
 signals:
     void DocumentComplete(int index, const QString& url);
@@ -48,6 +50,7 @@ private:
     QPointer<EngineRender> render_;
     quint64 navigation_ = 0;
     QString bodyText_;
+    QUrl documentUrl_;
 };
 
 // The WebBrowser control array: the designed instance 0 and the run-time instance 1.

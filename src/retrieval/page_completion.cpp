@@ -16,10 +16,12 @@ QString NotClearedText(const QString& why) {
 
 CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending) {
     if (index != 1) return {};
+    const QUrl parsed(url);
+    const QString where = parsed.path() + u'?' + parsed.query();
     CompletionRoute route;
-    if (url.contains(QLatin1String("syslog"), Qt::CaseInsensitive)) {
+    if (where.contains(QLatin1String("syslog"), Qt::CaseInsensitive)) {
         route.kind = LogKind::System;
-    } else if (url.contains(QLatin1String("seclog"), Qt::CaseInsensitive)) {
+    } else if (where.contains(QLatin1String("seclog"), Qt::CaseInsensitive)) {
         route.kind = LogKind::Security;
     } else {
         return {};
@@ -31,6 +33,7 @@ CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings) {
     QString warning;  // said in front of the analysis' text
     bool copied = true;
+    bool keptAnyLine = true;
     if (settings.copyValue == 1) {
         const LogCopyResult copy = AppendLogCopy(settings.appFolder, logText, kind,
                                                  settings.clock.now.date(), settings.locale);
@@ -38,6 +41,7 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
             copied = false;
             warning = copy.error;
         }
+        keptAnyLine = !DatedLogLines(logText).isEmpty();
     }
 
     LogPageOutcome outcome;
@@ -46,11 +50,12 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
         if (!copied) {
             // Clearing now would lose log lines that exist nowhere else.
             warning += QStringLiteral(" The router's log was not cleared.");
-        } else if (const RouterUrl clear = ComposeRouterUrl(settings.login, ClearLogPath(kind));
-                   !clear.error.isEmpty()) {
-            warning = NotClearedText(clear.error);
+        } else if (!keptAnyLine) {
+            // A page without a dated line is no log we could keep; clearing gains nothing.
+            warning = QStringLiteral(
+                "The page held no dated log line, so the router's log was not cleared.");
         } else {
-            outcome.followUp = clear.url;
+            outcome.followUp = ClearRequestUrl(settings.logPageUrl, kind);
             outcome.clearPending = true;
         }
     }

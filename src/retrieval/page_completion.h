@@ -27,7 +27,8 @@ struct CompletionRoute {
     LogKind kind = LogKind::System;
 };
 
-// Which log, if any, a completion of instance `index` at `url` is.
+// Which log, if any, a completion of instance `index` at `url` is. Only the page's path and query
+// tell: a router whose host name holds one of the words keeps its two logs apart all the same.
 CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending);
 
 // The window's settings at the moment a log page completes.
@@ -35,7 +36,7 @@ struct LogPageSettings {
     int copyValue = 0;   // "Copy log(s)?": 0 unticked, 1 ticked, 2 greyed
     int clearValue = 0;  // "Clear log(s)?"
     QString appFolder;
-    RouterLogin login;   // the input boxes as they read now, for the clear request
+    QUrl logPageUrl;     // the page that was read, with the credentials it was read with
     QString logBoxText;  // what txtLog holds before the analysis
     AnalysisClock clock;
     QLocale locale;
@@ -50,8 +51,10 @@ struct LogPageOutcome {
 };
 
 // Copies the page when asked, decides the follow-up navigation and runs the analysis of its kind.
-// The router is asked to clear its log only when the log is safely copied or no copy was asked
-// for; a failed copy or an unusable clear URL is said in the first line of txtLog.
+// The clear request goes to the router and the log that were read, never to what the boxes say
+// by now. With a copy asked for, the router is asked to clear its log only when the copy was
+// written whole and holds at least one line of the log; why it was not is said in the first line
+// of txtLog.
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings);
 
 // The text of txtLog after navigation `failure` of instance 1: a failed fetch replaces the box's

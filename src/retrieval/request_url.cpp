@@ -12,6 +12,16 @@ QString ClearLogPath(LogKind kind) {
     return page + QStringLiteral("?WINDWEB_URL=") + page + QStringLiteral("&clearlog=0");
 }
 
+QUrl ClearRequestUrl(const QUrl& logPageUrl, LogKind kind) {
+    QUrl url = logPageUrl;
+    const QString pathAndQuery = ClearLogPath(kind);
+    const qsizetype query = pathAndQuery.indexOf(u'?');
+    url.setPath(pathAndQuery.left(query));
+    url.setQuery(pathAndQuery.mid(query + 1));
+    url.setFragment({});
+    return url;
+}
+
 namespace {
 
 // A port is decimal digits only, 1 to 65535; anything else would let QUrl guess or drop it.

@@ -27,6 +27,9 @@ QString LogPagePath(LogKind kind);
 // The request that makes the router clear that log.
 QString ClearLogPath(LogKind kind);
 
+// The clear request for the log page at `logPageUrl`: the same router, the same credentials.
+QUrl ClearRequestUrl(const QUrl& logPageUrl, LogKind kind);
+
 // http://admin:<password>@<address>:<port><pathAndQuery>. The password is carried whole, whatever
 // it contains (percent-encoded where the URL syntax needs it); address and port are taken as
 // typed, and one that does not make a valid URL is refused rather than sent somewhere else.
