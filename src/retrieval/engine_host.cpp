@@ -9,6 +9,8 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineNotification>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
@@ -70,6 +72,48 @@ private:
 };
 
 namespace {
+
+// The engine serves our scheme to XMLHttpRequest but not to fetch(); a page that reads its log
+// with fetch() gets it through XMLHttpRequest instead, from the same router.
+constexpr char kFetchThroughXhr[] = R"JS(
+(() => {
+  const nativeFetch = window.fetch;
+  if (!nativeFetch) return;
+  window.fetch = function (input, init) {
+    let request;
+    try { request = new Request(input, init); } catch (e) { return Promise.reject(e); }
+    if (new URL(request.url).protocol !== location.protocol)
+      return nativeFetch.call(this, input, init);
+    return request.arrayBuffer().then(body => new Promise((resolve, reject) => {
+      const xhr = new XMLHttpRequest();
+      xhr.open(request.method, request.url);
+      xhr.responseType = 'arraybuffer';
+      request.headers.forEach((value, name) => xhr.setRequestHeader(name, value));
+      xhr.onload = () => {
+        const headers = new Headers();
+        for (const line of xhr.getAllResponseHeaders().trim().split(/[
+]+/)) {
+          const colon = line.indexOf(':');
+          if (colon > 0) headers.append(line.slice(0, colon).trim(), line.slice(colon + 1).trim());
+        }
+        resolve(new Response(xhr.response, {status: xhr.status || 200, headers}));
+      };
+      xhr.onerror = () => reject(new TypeError('Failed to fetch'));
+      xhr.send(body.byteLength ? body : null);
+    }));
+  };
+})();
+)JS";
+
+QWebEngineScript FetchThroughXhr() {
+    QWebEngineScript script;
+    script.setName(QStringLiteral("fetch-through-xhr"));
+    script.setSourceCode(QString::fromLatin1(kFetchThroughXhr));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    return script;
+}
 
 void RestrictSettings(QWebEngineSettings* settings) {
     using S = QWebEngineSettings;
@@ -137,6 +181,7 @@ EngineHost::EngineHost(QObject* parent) : QObject(parent) {
     profile_->setSpellCheckEnabled(false);
     profile_->setNotificationPresenter([](std::unique_ptr<QWebEngineNotification>) {});
     RestrictSettings(profile_->settings());
+    profile_->scripts()->insert(FetchThroughXhr());
     gate_ = new RouterRequestGate(this);
     profile_->setUrlRequestInterceptor(gate_);
     profile_->installUrlSchemeHandler(kRouterScheme, new RouterSchemeHandler(this));

@@ -52,6 +52,15 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, int timeou
     timeout_.setSingleShot(true);
     timeout_.setInterval(timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] { fail(EngineFailure::TimedOut); });
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    connect(&settle_, &QTimer::timeout, this, [this] {
+        if (pendingRequests_ == 0 && resourceRequests_ == requestsWhenSettling_) {
+            read();
+        } else {
+            readWhenSettled();
+        }
+    });
 }
 
 EngineRender::~EngineRender() { stop(); }
@@ -95,34 +104,56 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
     resource.setUserInfo(document_.url.userInfo());
     auto* fetch = new PageFetch(resource, this);
     fetches_.append(fetch);
+    ++pendingRequests_;
     QPointer<QWebEngineUrlRequestJob> pending(job);
     connect(fetch, &PageFetch::finished, this,
-            [fetch, pending](const QUrl&, const QByteArray& body, const QByteArray& type) {
-                fetch->deleteLater();
-                if (!pending) return;
-                auto* bytes = new QBuffer(pending);
-                bytes->setData(body);
-                bytes->open(QIODevice::ReadOnly);
-                pending->reply(type.isEmpty() ? QByteArray("application/octet-stream") : type,
-                               bytes);
+            [this, fetch, pending](const QUrl&, const QByteArray& body, const QByteArray& type) {
+                if (pending) {
+                    auto* bytes = new QBuffer(pending);
+                    bytes->setData(body);
+                    bytes->open(QIODevice::ReadOnly);
+                    pending->reply(type.isEmpty() ? QByteArray("application/octet-stream") : type,
+                                   bytes);
+                }
+                resourceDone(fetch);
             });
-    connect(fetch, &PageFetch::failed, this, [fetch, pending] {
-        fetch->deleteLater();
+    connect(fetch, &PageFetch::failed, this, [this, fetch, pending] {
         if (pending) pending->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        resourceDone(fetch);
     });
     // A request the engine gives up on takes its fetch with it.
-    connect(job, &QObject::destroyed, fetch, &QObject::deleteLater);
+    connect(job, &QObject::destroyed, fetch, [this, fetch] { resourceDone(fetch); });
     fetch->start();
+}
+
+void EngineRender::resourceDone(PageFetch* fetch) {
+    if (!fetches_.removeOne(fetch)) return;
+    fetch->disconnect(this);
+    fetch->deleteLater();
+    --pendingRequests_;
+    if (loaded_) readWhenSettled();
 }
 
 qint64 EngineRender::rendererPid() const { return page_ ? page_->renderProcessPid() : 0; }
 
 void EngineRender::onLoadFinished(bool ok) {
-    if (done_) return;
+    if (done_ || loaded_) return;
     if (!ok) {
         fail(EngineFailure::NotShown);
         return;
     }
+    loaded_ = true;
+    readWhenSettled();
+}
+
+void EngineRender::readWhenSettled() {
+    if (done_ || pendingRequests_ > 0) return;  // the last request to finish brings us back
+    requestsWhenSettling_ = resourceRequests_;
+    settle_.start();
+}
+
+void EngineRender::read() {
+    if (done_ || !page_) return;
     page_->runJavaScript(QString::fromLatin1(kReadBodyText), QWebEngineScript::ApplicationWorld,
                          [self = QPointer<EngineRender>(this)](const QVariant& text) {
                              if (!self || self->done_) return;
@@ -141,8 +172,9 @@ void EngineRender::fail(EngineFailure failure) {
 
 void EngineRender::stop() {
     timeout_.stop();
-    for (const QPointer<PageFetch>& fetch : std::as_const(fetches_)) delete fetch.data();
-    fetches_.clear();
+    settle_.stop();
+    for (const QPointer<PageFetch>& fetch : std::exchange(fetches_, {})) delete fetch.data();
+    pendingRequests_ = 0;
     if (host_) host_->withdrawOrigin(originKey_, this);
     if (page_) {
         EngineHost::releasePage(page_);

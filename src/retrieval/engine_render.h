@@ -38,6 +38,9 @@ class EngineRender : public QObject {
 public:
     static constexpr int kDefaultTimeoutMs = 30'000;
     static constexpr int kMaxResourceRequests = 100;
+    // How long a loaded page must stay without requests of its own before it is read: scripts
+    // that fill the log from a request made at load time have done so by then.
+    static constexpr int kSettleMs = 20;
 
     EngineRender(EngineHost* host, EngineDocument document, int timeoutMs = kDefaultTimeoutMs,
                  QObject* parent = nullptr);
@@ -59,6 +62,9 @@ signals:
 
 private:
     void onLoadFinished(bool ok);
+    void readWhenSettled();
+    void resourceDone(PageFetch* fetch);
+    void read();
     void fail(EngineFailure failure);
     void stop();
 
@@ -68,8 +74,12 @@ private:
     QString originKey_;
     QPointer<EnginePage> page_;
     QTimer timeout_;
+    QTimer settle_;
     QList<QPointer<PageFetch>> fetches_;
     int resourceRequests_ = 0;
+    int pendingRequests_ = 0;
+    int requestsWhenSettling_ = 0;
+    bool loaded_ = false;
     bool done_ = false;
 };
 

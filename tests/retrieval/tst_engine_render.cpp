@@ -91,6 +91,11 @@ private slots:
                    "<body><div class=help>WAN IP is 192.0.2.99</div>"
                    "<div class=log>line 1\nline 2</div>")
             << "line 1\r\nline 2\r\n";
+        QTest::newRow("log read from the router with fetch()")
+            << QByteArray("<body><pre id=p></pre><script>fetch('/doc/seclog.htm').then(r => "
+                          "r.text()).then(t => document.getElementById('p').textContent = "
+                          "t.includes('Firewall') ? 'read' : 'empty')</script>")
+            << "read\r\n";
         QTest::newRow("no body") << QByteArray("<frameset></frameset>") << "";
     }
     void readsWhatScriptsAndStylesShow() {
