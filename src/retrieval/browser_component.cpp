@@ -70,8 +70,9 @@ void BrowserInstance::complete(const QUrl& url, const QByteArray& body,
                                const QByteArray& contentType) {
     QUrl document = url;
     document.setUserInfo(requested_.userInfo());
-    auto* render = new EngineRender(collection_->engine(), {document, contentType, body},
-                                    EngineRender::kDefaultTimeoutMs, this);
+    auto* render =
+        new EngineRender(collection_->engine(), {document, contentType, body},
+                         EngineRender::kDefaultTimeoutMs, EngineRender::kDefaultMemoryLimit, this);
     render_ = render;
     connect(render, &EngineRender::finished, this, [this, url, document](const QString& text) {
         abandonRender();
@@ -81,12 +82,14 @@ void BrowserInstance::complete(const QUrl& url, const QByteArray& body,
     });
     connect(render, &EngineRender::failed, this, [this, url](EngineFailure failure) {
         abandonRender();
-        emit NavigateError(index_, url.toString(),
-                           failure == EngineFailure::TimedOut
-                               ? QStringLiteral("The router's page did not finish loading within "
-                                                "30 seconds.")
-                               : QStringLiteral("The router's page could not be shown."),
-                           0);
+        emit NavigateError(
+            index_, url.toString(),
+            failure == EngineFailure::TimedOut
+                ? QStringLiteral("The router's page did not finish loading within 30 seconds.")
+            : failure == EngineFailure::TooLarge
+                ? QStringLiteral("The router's page is too complex to read.")
+                : QStringLiteral("The router's page could not be shown."),
+            0);
     });
     render->start();
 }

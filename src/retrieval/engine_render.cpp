@@ -3,6 +3,7 @@
 #include "engine_host.h"
 #include "engine_page.h"
 #include "page_fetch.h"
+#include "process_memory.h"
 #include "router_scheme.h"
 
 #include <QBuffer>
@@ -43,15 +44,22 @@ QString LogTextFromInnerText(QString innerText) {
 }
 
 EngineRender::EngineRender(EngineHost* host, EngineDocument document, int timeoutMs,
-                           QObject* parent)
+                           qint64 memoryLimit, QObject* parent)
     : QObject(parent),
       host_(host),
       document_(std::move(document)),
       pageUrl_(ToRouterScheme(document_.url)),
-      originKey_(OriginKey(document_.url)) {
+      originKey_(OriginKey(document_.url)),
+      memoryLimit_(memoryLimit) {
     timeout_.setSingleShot(true);
     timeout_.setInterval(timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] { fail(EngineFailure::TimedOut); });
+    // The renderer is a process of its own, so its memory can be watched and the page stopped
+    // before a hostile document takes the machine's.
+    memoryCheck_.setInterval(kMemoryCheckMs);
+    connect(&memoryCheck_, &QTimer::timeout, this, [this] {
+        if (ResidentBytes(rendererPid()) > memoryLimit_) fail(EngineFailure::TooLarge);
+    });
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, [this] {
@@ -77,6 +85,7 @@ void EngineRender::start() {
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this] { fail(EngineFailure::NotShown); });
     timeout_.start();
+    memoryCheck_.start();
     page_->load(pageUrl_);
 }
 
@@ -172,6 +181,7 @@ void EngineRender::fail(EngineFailure failure) {
 
 void EngineRender::stop() {
     timeout_.stop();
+    memoryCheck_.stop();
     settle_.stop();
     for (const QPointer<PageFetch>& fetch : std::exchange(fetches_, {})) delete fetch.data();
     pendingRequests_ = 0;

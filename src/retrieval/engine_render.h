@@ -19,6 +19,7 @@ class PageFetch;
 enum class EngineFailure {
     NotShown,  // the page did not load or its renderer went away
     TimedOut,  // still loading, or its scripts still running, when the time ran out
+    TooLarge,  // its renderer grew past the memory allowed to one page
 };
 
 // The router page a render starts from: already fetched, with the address it came from.
@@ -41,9 +42,11 @@ public:
     // How long a loaded page must stay without requests of its own before it is read: scripts
     // that fill the log from a request made at load time have done so by then.
     static constexpr int kSettleMs = 20;
+    static constexpr qint64 kDefaultMemoryLimit = 1ll << 30;
+    static constexpr int kMemoryCheckMs = 100;
 
     EngineRender(EngineHost* host, EngineDocument document, int timeoutMs = kDefaultTimeoutMs,
-                 QObject* parent = nullptr);
+                 qint64 memoryLimit = kDefaultMemoryLimit, QObject* parent = nullptr);
     ~EngineRender() override;
 
     void start();
@@ -75,6 +78,8 @@ private:
     QPointer<EnginePage> page_;
     QTimer timeout_;
     QTimer settle_;
+    QTimer memoryCheck_;
+    qint64 memoryLimit_;
     QList<QPointer<PageFetch>> fetches_;
     int resourceRequests_ = 0;
     int pendingRequests_ = 0;

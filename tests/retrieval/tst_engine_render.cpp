@@ -92,9 +92,10 @@ private slots:
                    "<div class=log>line 1\nline 2</div>")
             << "line 1\r\nline 2\r\n";
         QTest::newRow("log read from the router with fetch()")
-            << QByteArray("<body><pre id=p></pre><script>fetch('/doc/seclog.htm').then(r => "
-                          "r.text()).then(t => document.getElementById('p').textContent = "
-                          "t.includes('Firewall') ? 'read' : 'empty')</script>")
+            << QByteArray(
+                   "<body><pre id=p></pre><script>fetch('/doc/seclog.htm').then(r => "
+                   "r.text()).then(t => document.getElementById('p').textContent = "
+                   "t.includes('Firewall') ? 'read' : 'empty')</script>")
             << "read\r\n";
         QTest::newRow("no body") << QByteArray("<frameset></frameset>") << "";
     }
@@ -178,6 +179,18 @@ private slots:
         QVERIFY(failed.wait(kWaitMs));
         QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), EngineFailure::TimedOut);
         QVERIFY(WaitUntil([pid] { return ::kill(pid_t(pid), 0) != 0; }, kWaitMs));
+    }
+
+    void pageOverItsMemoryIsStopped() {
+        EngineRender render(engine_,
+                            document("<body><script>const hoard = [];"
+                                     "for (;;) hoard.push(new Array(1e6).fill(hoard.length));"
+                                     "</script>"),
+                            EngineRender::kDefaultTimeoutMs, 256ll << 20);
+        QSignalSpy failed(&render, &EngineRender::failed);
+        render.start();
+        QVERIFY(failed.wait(kWaitMs));
+        QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), EngineFailure::TooLarge);
     }
 
     void crashedRendererIsNotShownAndTheNextPageIs() {
