@@ -45,6 +45,8 @@ private:
 
     QString AppFolder;
     bool ClearPending = false;
+    bool CopyFallbackSaid =
+        false;  // txtLog has told where copies go when AppFolder cannot take them
 
     QLabel* Label1;
     QLineEdit* txtPass;

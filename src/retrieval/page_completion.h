@@ -35,8 +35,10 @@ struct LogPageSettings {
     int copyValue = 0;   // "Copy log(s)?": 0 unticked, 1 ticked, 2 greyed
     int clearValue = 0;  // "Clear log(s)?"
     QString appFolder;
-    RouterLogin login;   // the input boxes as they read now, for the clear request
-    QString logBoxText;  // what txtLog holds before the analysis
+    QString userDataFolder;         // takes the copy when appFolder cannot
+    bool copyFallbackSaid = false;  // the window has already said where such copies go
+    RouterLogin login;              // the input boxes as they read now, for the clear request
+    QString logBoxText;             // what txtLog holds before the analysis
     AnalysisClock clock;
     QLocale locale;
 };
@@ -47,11 +49,13 @@ struct LogPageOutcome {
     bool clearPending = false;
     std::optional<SystemLogFindings> findings;  // the system log's results, all six boxes
     QString logBoxText;                         // the new text of txtLog, for either log
+    bool copyFellBack = false;                  // the copy went to userDataFolder
 };
 
 // Copies the page when asked, decides the follow-up navigation and runs the analysis of its kind.
 // The router is asked to clear its log only when the log is safely copied or no copy was asked
-// for; a failed copy or an unusable clear URL is said in the first line of txtLog.
+// for; a failed copy or an unusable clear URL is said in the first line of txtLog, and so is,
+// unless copyFallbackSaid, a copy that went to the user's data folder.
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings);
 
 // The text of txtLog after navigation `failure` of instance 1: a failed fetch replaces the box's
