@@ -3,8 +3,11 @@
 # Sourced by run.sh and test.sh; usage: quorvane_install_deps PACKAGE...
 set -euo pipefail
 
+# The Debian package is built with dpkg-dev (dpkg-shlibdeps reads its dependencies from the
+# programs, which CPack finds with file) and checked with lintian.
 QUORVANE_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgumbo-dev
-                         libcpp-httplib-dev clang-format desktop-file-utils appstream)
+                         libcpp-httplib-dev clang-format desktop-file-utils appstream
+                         dpkg-dev file lintian)
 
 quorvane_install_deps() {
     local missing=()
