@@ -182,6 +182,21 @@ private slots:
         QVERIFY2(listed, qPrintable(control_.value(QStringLiteral("Depends"))));
     }
 
+    // A program that links Qt WebEngine starts its helper process, which comes in a package of
+    // its own that no library names.
+    void webEngineHelperComesAlong() {
+        bool linked = false;
+        for (const QString& file : contents_) {
+            if (!QFileInfo(unpacked(file)).isExecutable()) continue;
+            const Run needed = RunProgram(Tool("readelf"), {QStringLiteral("-d"), unpacked(file)});
+            linked = linked || needed.output.contains(QLatin1String("libQt6WebEngineCore.so"));
+        }
+        if (!linked) return;
+        QVERIFY2(control_.value(QStringLiteral("Depends"))
+                     .contains(QLatin1String("libqt6webenginecore6-bin")),
+                 qPrintable(control_.value(QStringLiteral("Depends"))));
+    }
+
     // Every file that the install rules place, under /usr, and Debian's own documentation: a
     // program or helper given an install rule is in the package without more ado.
     void holdsWhatTheBuildInstalls() {
