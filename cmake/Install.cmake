@@ -22,8 +22,10 @@ endif()
 set(quorvane_data ${PROJECT_SOURCE_DIR}/data)
 
 # quorvane_gzip(INPUT OUTPUT): OUTPUT is INPUT compressed as Debian wants documentation: -9 for
-# size, -n so that the file does not change with the time it was built.
+# size, -n so that the file does not change with the time it was built. The target
+# quorvane_docs makes every such file, which the install needs besides the programs.
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
+add_custom_target(quorvane_docs ALL)
 function(quorvane_gzip input output)
     get_filename_component(name ${output} NAME)
     add_custom_command(OUTPUT ${output}
@@ -31,7 +33,8 @@ function(quorvane_gzip input output)
                        DEPENDS ${input}
                        COMMENT "Compressing ${name}")
     string(MAKE_C_IDENTIFIER "quorvane_gzip_${name}" target)
-    add_custom_target(${target} ALL DEPENDS ${output})
+    add_custom_target(${target} DEPENDS ${output})
+    add_dependencies(quorvane_docs ${target})
 endfunction()
 configure_file(${quorvane_data}/${QUORVANE_APP_ID}.desktop.in
                ${PROJECT_BINARY_DIR}/data/${QUORVANE_APP_ID}.desktop @ONLY)

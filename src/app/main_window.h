@@ -45,8 +45,8 @@ private:
 
     QString AppFolder;
     bool ClearPending = false;
-    bool CopyFallbackSaid =
-        false;  // txtLog has told where copies go when AppFolder cannot take them
+    // txtLog has said where copies go when AppFolder cannot take them.
+    bool CopyFallbackSaid = false;
 
     QLabel* Label1;
     QLineEdit* txtPass;

@@ -76,10 +76,10 @@ struct CopyFileCheck {
     QString reason;  // the system's words when the file does not fit
 };
 
-// What `path` in `folder` is and whether this process may write it, found without opening it:
-// opening a pipe waits for a reader, and opening a device can do something of its own. access()
-// rather than the permission bits, so that a read-only mount and root's rights count as they
-// will when the file is opened.
+// Whether the copy file at `path`, inside `folder`, can be written or created, told without
+// opening it: opening a pipe waits for a reader, and opening a device can do something of its
+// own. access() rather than the permission bits, so that a read-only mount and root's rights
+// count as they will when the file is opened.
 CopyFileCheck CheckCopyFile(const QString& folder, const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     struct stat status {};
@@ -136,9 +136,8 @@ LogCopyPlace ResolveLogCopyFolder(const QString& appFolder, const QString& userD
     if (inData.fit != Fit::Unwritable) {
         return {dataFolder,
                 true,
-                QStringLiteral("The program's folder %1 cannot be written, so the log is copied "
-                               "to %2.")
-                    .arg(appFolder, dataPath),
+                QStringLiteral("%1 cannot be written (%2), so the log is copied to %3.")
+                    .arg(appPath, inApp.reason, dataPath),
                 {}};
     }
     LogCopyPlace none;

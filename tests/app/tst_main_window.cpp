@@ -271,9 +271,10 @@ private slots:
 
         QVERIFY(window_.press("Command1"));
         const QStringList lines = text("txtLog").split(u'\n');
-        QCOMPARE(lines.first(), "The program's folder " + program.fileName() +
-                                    "/ cannot be written, so the log is copied to " + copyFile +
-                                    ".");
+        QCOMPARE(lines.first(), program.fileName() +
+                                    "/syslog.txt cannot be written (Not a directory), so the log "
+                                    "is copied to " +
+                                    copyFile + ".");
         QCOMPARE(lines.mid(1).join(u'\n'), NewestFirst(log, QStringLiteral("Firewall:")));
         QCOMPARE(sim.clearsPerformed(), 1);
 
