@@ -4,10 +4,11 @@
 set -euo pipefail
 
 # The web engine's helper process (QtWebEngineProcess) comes in a package of its own that the
-# engine's library does not pull in.
+# engine's library does not pull in. The Debian package is built with dpkg-dev (dpkg-shlibdeps
+# reads its dependencies from the programs, which CPack finds with file) and checked with lintian.
 QUORVANE_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev
                          libqt6webenginecore6-bin libgumbo-dev libcpp-httplib-dev clang-format
-                         desktop-file-utils appstream)
+                         desktop-file-utils appstream dpkg-dev file lintian)
 
 quorvane_install_deps() {
     local missing=()

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 
 namespace quorvane {
 
@@ -202,11 +203,13 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
 
     const QString LogText = browser->bodyText();
     const QLocale locale;
-    const LogPageOutcome outcome =
-        ReadLogPage(LogText, route.kind,
-                    {CheckValue(Check1), CheckValue(Check2), AppFolder, browser->documentUrl(),
-                     txtLog->toPlainText(), CurrentAnalysisClock(locale), locale});
+    const LogPageOutcome outcome = ReadLogPage(
+        LogText, route.kind,
+        {CheckValue(Check1), CheckValue(Check2), AppFolder,
+         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), CopyFallbackSaid,
+         browser->documentUrl(), txtLog->toPlainText(), CurrentAnalysisClock(locale), locale});
     ClearPending = outcome.clearPending;
+    CopyFallbackSaid = CopyFallbackSaid || outcome.copyFellBack;
     browser->Navigate(outcome.followUp);
 
     if (const auto& findings = outcome.findings) {

@@ -45,6 +45,8 @@ private:
 
     QString AppFolder;
     bool ClearPending = false;
+    // txtLog has said where copies go when AppFolder cannot take them.
+    bool CopyFallbackSaid = false;
 
     QLabel* Label1;
     QLineEdit* txtPass;

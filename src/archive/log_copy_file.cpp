@@ -5,6 +5,14 @@
 #include <QStringEncoder>
 #include <QStringView>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
 namespace quorvane {
 
 namespace {
@@ -50,6 +58,50 @@ QString FailureSentence(const QString& path, const QString& reason) {
     return QStringLiteral("The log could not be copied to %1: %2.").arg(path, reason);
 }
 
+QString NotRegularReason(mode_t mode) {
+    const char* kind = S_ISDIR(mode)    ? "a directory"
+                       : S_ISFIFO(mode) ? "a named pipe"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                                        : nullptr;
+    if (!kind) return QStringLiteral("it is not a regular file");
+    return QStringLiteral("it is %1, not a regular file").arg(QLatin1String(kind));
+}
+
+enum class Fit { Writable, NotRegular, Unwritable };
+
+struct CopyFileCheck {
+    Fit fit = Fit::Unwritable;
+    QString reason;  // the system's words when the file does not fit
+};
+
+// Whether the copy file at `path`, inside `folder`, can be written or created, told without
+// opening it: opening a pipe waits for a reader, and opening a device can do something of its
+// own. access() rather than the permission bits, so that a read-only mount and root's rights
+// count as they will when the file is opened.
+CopyFileCheck CheckCopyFile(const QString& folder, const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(native.constData(), &status) == 0) {
+        if (!S_ISREG(status.st_mode)) return {Fit::NotRegular, NotRegularReason(status.st_mode)};
+        if (::access(native.constData(), W_OK) == 0) return {Fit::Writable, {}};
+        return {Fit::Unwritable, qt_error_string(errno)};
+    }
+    if (errno != ENOENT) return {Fit::Unwritable, qt_error_string(errno)};
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0)
+        return {Fit::Writable, {}};
+    return {Fit::Unwritable, qt_error_string(errno)};
+}
+
+// Creates `folder` and its parents when missing; the system's reason when that fails.
+QString MakeFolder(QString folder) {
+    while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    return error ? QString::fromLocal8Bit(error.message()) : QString();
+}
+
 }  // namespace
 
 QStringList DatedLogLines(const QString& logText) {
@@ -67,7 +119,37 @@ QStringList DatedLogLines(const QString& logText) {
     return lines;
 }
 
-LogCopyResult AppendLogCopy(const QString& appFolder, const QString& logText, LogKind kind,
+LogCopyPlace ResolveLogCopyFolder(const QString& appFolder, const QString& userDataFolder) {
+    const QString appPath = appFolder + QLatin1String(kLogCopyFileName);
+    const CopyFileCheck inApp = CheckCopyFile(appFolder, appPath);
+    if (inApp.fit != Fit::Unwritable) return {appFolder, false, {}, {}};
+
+    QString dataFolder = userDataFolder;
+    if (!dataFolder.endsWith(u'/')) dataFolder += u'/';
+    const QString dataPath = dataFolder + QLatin1String(kLogCopyFileName);
+    CopyFileCheck inData{Fit::Unwritable, QStringLiteral("no such folder is known")};
+    if (!userDataFolder.isEmpty()) {
+        const QString notMade = MakeFolder(dataFolder);
+        inData = notMade.isEmpty() ? CheckCopyFile(dataFolder, dataPath)
+                                   : CopyFileCheck{Fit::Unwritable, notMade};
+    }
+    if (inData.fit != Fit::Unwritable) {
+        return {dataFolder,
+                true,
+                QStringLiteral("%1 cannot be written (%2), so the log is copied to %3.")
+                    .arg(appPath, inApp.reason, dataPath),
+                {}};
+    }
+    LogCopyPlace none;
+    none.error =
+        QStringLiteral("The log could not be copied to %1 (%2) nor to %3 (%4).")
+            .arg(appPath, inApp.reason,
+                 userDataFolder.isEmpty() ? QStringLiteral("the user's data folder") : dataPath,
+                 inData.reason);
+    return none;
+}
+
+LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKind kind,
                             const QDate& today, const QLocale& locale) {
     // The whole block goes out in one append so that a failure can be undone by cutting the
     // file back to its former length; line by line writing could leave half a block behind.
@@ -80,11 +162,30 @@ LogCopyResult AppendLogCopy(const QString& appFolder, const QString& logText, Lo
     QStringEncoder encoder(QStringConverter::System);
     const QByteArray bytes = encoder.encode(block);
 
-    const QString path = appFolder + QLatin1String(kLogCopyFileName);
-    QFile file(path);
+    const QString path = folder + QLatin1String(kLogCopyFileName);
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(native.constData(), &status) == 0 && !S_ISREG(status.st_mode))
+        return {false, FailureSentence(path, NotRegularReason(status.st_mode))};
+    // Something may take the file's place after the look above. O_NONBLOCK makes opening a pipe
+    // fail at once instead of waiting for a reader, and fstat() on what was opened has the last
+    // word; on a regular file the flag changes nothing.
+    const int fd = ::open(native.constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return {false, FailureSentence(path, qt_error_string(errno))};
+    const bool looked = ::fstat(fd, &status) == 0;
+    if (!looked || !S_ISREG(status.st_mode)) {
+        const QString reason = looked ? NotRegularReason(status.st_mode) : qt_error_string(errno);
+        ::close(fd);
+        return {false, FailureSentence(path, reason)};
+    }
+    QFile file;
     // Unbuffered, so that a full disk is reported by write() itself and not later by close().
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        return {false, FailureSentence(path, file.errorString())};
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        const QString reason = file.errorString();
+        ::close(fd);
+        return {false, FailureSentence(path, reason)};
     }
     const qint64 sizeBefore = file.size();
 
@@ -98,7 +199,7 @@ LogCopyResult AppendLogCopy(const QString& appFolder, const QString& logText, Lo
     }
     bool ok = written == bytes.size() && file.flush();
     QString reason = ok ? QString() : file.errorString();
-    if (!ok && !file.isSequential()) file.resize(sizeBefore);  // a device cannot be cut back
+    if (!ok) file.resize(sizeBefore);
 
     file.close();
     if (ok && file.error() != QFileDevice::NoError) {

@@ -17,14 +17,31 @@ struct LogCopyResult {
     QString error;  // a plain sentence for the user when !ok; never holds page content
 };
 
+// Where a copy goes: the program's folder, or the user's data folder when the program's folder
+// cannot take it (a system-wide install, a read-only medium).
+struct LogCopyPlace {
+    QString folder;         // ends in a separator; empty when neither folder can take a copy
+    bool fellBack = false;  // `folder` is the user's data folder
+    QString notice;         // when fellBack: one line that says where the copy goes and why
+    QString error;          // when `folder` is empty: a plain sentence for the user
+};
+
 // The pieces of `logText` split at CR LF that contain "/", in page order, unchanged.
 QStringList DatedLogLines(const QString& logText);
 
+// Chooses the folder whose syslog.txt receives the next copy, without opening anything. The
+// program's folder is kept whenever its syslog.txt can be written, or created there; a syslog.txt
+// there that is not a regular file is kept too, so that the copy fails with its reason rather
+// than going elsewhere unnoticed. Otherwise the copy goes to `userDataFolder`, which is created
+// when missing.
+LogCopyPlace ResolveLogCopyFolder(const QString& appFolder, const QString& userDataFolder);
+
 // Appends the header of `kind` with `today` in the locale's short date format and the dated
-// lines to `appFolder` + "syslog.txt" (appFolder ends in a separator). The file is opened and
-// closed within the call and only ever appended to; on failure it holds what it held before
-// wherever the platform allows.
-LogCopyResult AppendLogCopy(const QString& appFolder, const QString& logText, LogKind kind,
+// lines to `folder` + "syslog.txt" (folder ends in a separator). The file is opened and closed
+// within the call and only ever appended to; on failure it holds what it held before. Only a
+// regular file is written: a pipe, device, socket or folder of that name is a failure, and
+// nothing here waits for a reader or a device.
+LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKind kind,
                             const QDate& today, const QLocale& locale);
 
 }  // namespace quorvane

@@ -31,20 +31,28 @@ CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending
 }
 
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings) {
+    LogPageOutcome outcome;
     QString warning;  // said in front of the analysis' text
+    QString notice;   // where the copy went, said in front of the warning
     bool copied = true;
     bool keptAnyLine = true;
     if (settings.copyValue == 1) {
-        const LogCopyResult copy = AppendLogCopy(settings.appFolder, logText, kind,
-                                                 settings.clock.now.date(), settings.locale);
+        const LogCopyPlace place =
+            ResolveLogCopyFolder(settings.appFolder, settings.userDataFolder);
+        const LogCopyResult copy = place.folder.isEmpty()
+                                       ? LogCopyResult{false, place.error}
+                                       : AppendLogCopy(place.folder, logText, kind,
+                                                       settings.clock.now.date(), settings.locale);
         if (!copy.ok) {
             copied = false;
             warning = copy.error;
+        } else if (place.fellBack) {
+            outcome.copyFellBack = true;
+            if (!settings.copyFallbackSaid) notice = place.notice;
         }
         keptAnyLine = !DatedLogLines(logText).isEmpty();
     }
 
-    LogPageOutcome outcome;
     outcome.followUp = QUrl(QString::fromLatin1(kBlankPage));
     if (settings.clearValue != 0) {
         if (!copied) {
@@ -66,8 +74,9 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
     } else {
         outcome.logBoxText = AnalyseSecurityLog(logText, settings.logBoxText, settings.clock);
     }
-    if (!warning.isEmpty()) {
-        outcome.logBoxText.prepend(warning + kLineEnd);
+    for (const QString& line : {warning, notice}) {
+        if (line.isEmpty()) continue;
+        outcome.logBoxText.prepend(line + kLineEnd);
         if (outcome.findings) outcome.findings->log = outcome.logBoxText;
     }
     return outcome;

@@ -36,8 +36,10 @@ struct LogPageSettings {
     int copyValue = 0;   // "Copy log(s)?": 0 unticked, 1 ticked, 2 greyed
     int clearValue = 0;  // "Clear log(s)?"
     QString appFolder;
-    QUrl logPageUrl;     // the page that was read, with the credentials it was read with
-    QString logBoxText;  // what txtLog holds before the analysis
+    QString userDataFolder;         // takes the copy when appFolder cannot
+    bool copyFallbackSaid = false;  // the window has already said where such copies go
+    QUrl logPageUrl;                // the page that was read, with the credentials it was read with
+    QString logBoxText;             // what txtLog holds before the analysis
     AnalysisClock clock;
     QLocale locale;
 };
@@ -48,6 +50,7 @@ struct LogPageOutcome {
     bool clearPending = false;
     std::optional<SystemLogFindings> findings;  // the system log's results, all six boxes
     QString logBoxText;                         // the new text of txtLog, for either log
+    bool copyFellBack = false;                  // the copy went to userDataFolder
 };
 
 // Copies the page when asked, decides the follow-up navigation and runs the analysis of its kind.

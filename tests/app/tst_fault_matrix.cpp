@@ -3,7 +3,12 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 using routersim::Fault;
 
@@ -152,37 +157,83 @@ private slots:
 
     void diskFaults_data() {
         QTest::addColumn<QString>("setup");
-        QTest::newRow("copy file is a folder") << "folder";
-        QTest::newRow("disk full") << "full";
-        QTest::newRow("folder read-only") << "read-only";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("copy file is a folder") << "folder"
+                                               << "it is a directory";
+        // The copy file may grow only so far, as if the disk filled up during the copy.
+        QTest::newRow("disk full") << "full"
+                                   << "File too large";
+        QTest::newRow("copy file is a device") << "device"
+                                               << "it is a character device";
+        QTest::newRow("named pipe without a reader") << "pipe"
+                                                     << "it is a named pipe";
+        QTest::newRow("named pipe being read") << "pipe with reader"
+                                               << "it is a named pipe";
+        QTest::newRow("no folder can be written") << "no folder"
+                                                  << " nor to ";
     }
     void diskFaults() {
         QFETCH(QString, setup);
+        QFETCH(QString, reason);
         const QString path = window_.copyFilePath();
+        const QByteArray before(100, 'b');
+        int reader = -1;
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
         if (setup == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(path));
         } else if (setup == QLatin1String("full")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        } else if (setup == QLatin1String("device")) {
             if (!QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
             QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+        } else if (setup.startsWith(QLatin1String("pipe"))) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            if (setup.endsWith(QLatin1String("reader"))) {
+                reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+                QVERIFY(reader >= 0);
+            }
         } else {
-            if (geteuid() == 0) QSKIP("permissions do not stop root");
-            QVERIFY(
-                QFile::setPermissions(window_.appDir.path(), QFile::ReadOwner | QFile::ExeOwner));
+            // Paths that lead through a file: neither the program's folder nor the user's data
+            // folder can be made or written, whoever runs the test.
+            QFile file(window_.appDir.filePath(QStringLiteral("program")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+            qputenv("XDG_DATA_HOME", QFile::encodeName(file.fileName()));
+            QVERIFY(window_.open(file.fileName()));
+            window_.tick("Check1");
+            window_.tick("Check2");
         }
         routersim::RouterSim sim({.password = kPassword.toStdString()});
         QVERIFY(sim.start());
         const std::string log = sim.systemLog();
         window_.typeLogin(sim, kPassword);
-        QVERIFY(window_.press("Command1"));
-        QFile::setPermissions(window_.appDir.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limited = saved;
+        if (setup == QLatin1String("full")) limited.rlim_cur = before.size() + 200;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const bool pressed = window_.press("Command1");
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(pressed);
 
         const QString first = window_.text("txtLog").section(u'\n', 0, 0);
         QVERIFY2(first.contains(QStringLiteral("could not be copied")), qPrintable(first));
+        QVERIFY2(first.contains(reason), qPrintable(first));
         QVERIFY(first.contains(QStringLiteral("not cleared")));
         QCOMPARE(sim.clearRequestCount(), 0);
         QCOMPARE(sim.systemLog(), log);
         QCOMPARE(window_.text("txtWANIP"), ValueAfter(log, "WAN IP is "));
+        if (setup == QLatin1String("full")) QCOMPARE(window_.copyFile(), before);
+        if (reader >= 0) {
+            char byte = 0;
+            const ssize_t n = ::read(reader, &byte, 1);
+            ::close(reader);
+            QVERIFY2(n <= 0, "something was written into the pipe");
+        }
         QFile::remove(path);
         QDir(path).removeRecursively();
     }

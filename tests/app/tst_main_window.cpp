@@ -2,6 +2,7 @@
 #include "window_driver.h"
 
 #include <QAccessible>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QtTest>
 
@@ -246,6 +247,44 @@ private slots:
             if (line.contains(u'/')) dated << line;
         QCOMPARE(QString::fromUtf8(copy).section(QStringLiteral("\r\n"), 1),
                  dated.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    }
+
+    // An install that the user cannot write, as under /usr: the copy goes to the user's data
+    // folder, the log is cleared, and the window says where the copy went once in a session.
+    void copyGoesToTheUserDataFolderWhenTheProgramFolderCannotTakeIt() {
+        QTemporaryDir dataHome;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+        const QString copyFile =
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/syslog.txt";
+        // No one, root included, can write in a folder whose path leads through a file.
+        QFile program(window_.appDir.filePath(QStringLiteral("program")));
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        program.close();
+        QVERIFY(window_.open(program.fileName()));
+        routersim::RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        const std::string log = sim.systemLog();
+        window_.typeLogin(sim, QStringLiteral("demo"));
+        window_.tick("Check1");
+        window_.tick("Check2");
+
+        QVERIFY(window_.press("Command1"));
+        const QStringList lines = text("txtLog").split(u'\n');
+        QCOMPARE(lines.first(), program.fileName() +
+                                    "/syslog.txt cannot be written (Not a directory), so the log "
+                                    "is copied to " +
+                                    copyFile + ".");
+        QCOMPARE(lines.mid(1).join(u'\n'), NewestFirst(log, QStringLiteral("Firewall:")));
+        QCOMPARE(sim.clearsPerformed(), 1);
+
+        sim.setSystemLog(log);
+        QVERIFY(window_.press("Command1"));
+        QCOMPARE(text("txtLog"), NewestFirst(log, QStringLiteral("Firewall:")));
+        QCOMPARE(sim.clearsPerformed(), 2);
+        QFile copy(copyFile);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll().count("Router log saved on "), 2);
     }
 
     void secondGoAfterAClearIsAnalysed() {

@@ -25,8 +25,10 @@ public:
     QTemporaryDir appDir;  // the program's folder, where the copy file goes
     std::unique_ptr<quorvane::Form1> form;
 
-    bool open() {
-        form = std::make_unique<quorvane::Form1>(appDir.path());
+    // `programFolder`: where the window takes the program to be; appDir unless given.
+    bool open(const QString& programFolder = {}) {
+        form = std::make_unique<quorvane::Form1>(programFolder.isEmpty() ? appDir.path()
+                                                                         : programFolder);
         form->show();
         return QTest::qWaitForWindowExposed(form.get());
     }

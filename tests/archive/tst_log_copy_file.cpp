@@ -1,12 +1,22 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
+#include <functional>
 
 #include "log_copy_file.h"
 
@@ -24,6 +34,73 @@ quorvane::LogCopyResult Copy(const QString& folder, const QString& text,
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Root writes wherever it likes, so a folder that a user cannot write is only one for someone
+// else: as root, `work` runs in a child process as the user "nobody", and the folders it should
+// be able to write are given to that user. Its result comes back as text.
+class OrdinaryUser {
+public:
+    OrdinaryUser() {
+        if (const passwd* nobody = getpwnam("nobody"))
+            m_uid = nobody->pw_uid, m_gid = nobody->pw_gid;
+    }
+
+    // Lets the user write `path`.
+    bool give(const QString& path) const {
+        return !asRoot() || ::chown(QFile::encodeName(path).constData(), m_uid, m_gid) == 0;
+    }
+    // Keeps the user from writing in `folder`; as root, a folder of root's is that already.
+    bool lock(const QString& folder) const {
+        return asRoot() || QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    }
+
+    QString run(const std::function<QString()>& work) const {
+        if (!asRoot()) return work();
+        int channel[2];
+        if (::pipe(channel) != 0) return QStringLiteral("<no pipe>");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(channel[0]);
+            int status = 1;
+            if (::setgroups(0, nullptr) == 0 && ::setgid(m_gid) == 0 && ::setuid(m_uid) == 0) {
+                const QByteArray result = work().toUtf8();
+                status =
+                    ::write(channel[1], result.constData(), result.size()) == result.size() ? 0 : 1;
+            }
+            ::_exit(status);
+        }
+        ::close(channel[1]);
+        QByteArray result;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+            result.append(buffer, n);
+        ::close(channel[0]);
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return QStringLiteral("<child failed>");
+        return QString::fromUtf8(result);
+    }
+
+private:
+    static bool asRoot() { return ::geteuid() == 0; }
+
+    uid_t m_uid = 65534;
+    gid_t m_gid = 65534;
+};
+
+// Binds a Unix domain socket at `path`, which leaves a socket file there.
+bool MakeSocket(const QString& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray native = QFile::encodeName(path);
+    if (native.size() >= qsizetype(sizeof address.sun_path)) return false;
+    std::memcpy(address.sun_path, native.constData(), native.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound =
+        fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) ::close(fd);
+    return bound;
 }
 
 }  // namespace
@@ -99,10 +176,18 @@ private slots:
     void failureLeavesFileUnchanged_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("reason");
+        // None of these may be opened for writing: a pipe would hold the window until someone
+        // reads, and a device takes the bytes without keeping them.
         QTest::newRow("copy file is a folder") << "folder"
-                                               << "directory";
-        QTest::newRow("disk full") << "/dev/full"
-                                   << "No space left on device";
+                                               << "it is a directory, not a regular file";
+        QTest::newRow("copy file is a device") << "/dev/full"
+                                               << "it is a character device, not a regular file";
+        QTest::newRow("named pipe without a reader") << "pipe"
+                                                     << "it is a named pipe, not a regular file";
+        QTest::newRow("named pipe being read") << "pipe with reader"
+                                               << "it is a named pipe, not a regular file";
+        QTest::newRow("socket") << "socket"
+                                << "it is a socket, not a regular file";
         QTest::newRow("missing folder") << "missing"
                                         << "No such file or directory";
         QTest::newRow("read-only file") << "read-only"
@@ -125,6 +210,13 @@ private slots:
         }
         if (setup == "folder") QVERIFY(QDir(folder).mkdir("syslog.txt"));
         if (setup == "/dev/full") QVERIFY(QFile::link(setup, path));
+        if (setup.startsWith("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        const int reader = setup == "pipe with reader"
+                               ? ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK)
+                               : -1;
+        if (setup == "pipe with reader") QVERIFY(reader >= 0);
+        if (setup == "socket") QVERIFY(MakeSocket(path));
         if (setup == "missing") folder += "gone/";
         if (setup == "read-only") {
             if (geteuid() == 0) QSKIP("permissions do not stop root from writing");
@@ -145,6 +237,101 @@ private slots:
         QVERIFY2(result.error.startsWith(sentence), qPrintable(result.error));
         QVERIFY2(result.error.contains(reason, Qt::CaseInsensitive), qPrintable(result.error));
         if (setup == "read-only" || setup == "limit") QCOMPARE(ReadFile(path), before);
+        if (reader >= 0) {
+            char byte = 0;
+            const ssize_t n = ::read(reader, &byte, 1);
+            ::close(reader);
+            QVERIFY2(n <= 0, "something was written into the pipe");
+        }
+    }
+
+    // The copy stays in the program's folder whenever it can be written there, and otherwise goes
+    // to the user's data folder, made when missing. "locked": the user may not write the folder.
+    void copyGoesWhereItCanBeWritten_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("dataWritable");
+        QTest::addColumn<QString>("where");  // program, data or none
+        QTest::newRow("program folder writable") << "writable" << true << "program";
+        QTest::newRow("program folder locked") << "locked" << true << "data";
+        QTest::newRow("program folder locked, its copy file writable")
+            << "locked, copy file writable" << true << "program";
+        QTest::newRow("program folder's path is a file") << "a file" << true << "data";
+        // Said as a failure there, rather than passed over for another place.
+        QTest::newRow("named pipe in program folder") << "named pipe" << true << "program";
+        QTest::newRow("neither writable") << "locked" << false << "none";
+    }
+    void copyGoesWhereItCanBeWritten() {
+        QFETCH(QString, program);
+        QFETCH(bool, dataWritable);
+        QFETCH(QString, where);
+        const OrdinaryUser user;
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther));
+        QString programFolder = dir.filePath("bin") + '/';
+        QVERIFY(QDir(dir.path()).mkdir("bin") && QDir(dir.path()).mkdir("home"));
+        QVERIFY(user.give(dir.filePath("home")));
+        QString dataFolder = dir.filePath("home/.local/share/Quorvane");
+        QFile blocker(dir.filePath("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        if (!dataWritable) dataFolder = blocker.fileName() + "/share/Quorvane";
+
+        if (program == "writable" || program == "named pipe") QVERIFY(user.give(programFolder));
+        if (program == "named pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(programFolder + "syslog.txt").constData(), 0666),
+                     0);
+        if (program == "locked, copy file writable") {
+            QFile copy(programFolder + "syslog.txt");
+            QVERIFY(copy.open(QIODevice::WriteOnly));
+            copy.close();
+            QVERIFY(user.give(copy.fileName()));
+        }
+        if (program.startsWith("locked")) QVERIFY(user.lock(programFolder));
+        if (program == "a file") programFolder = blocker.fileName() + '/';
+
+        const QStringList result =
+            user.run([&] {
+                    const quorvane::LogCopyPlace place =
+                        quorvane::ResolveLogCopyFolder(programFolder, dataFolder);
+                    if (place.folder.isEmpty())
+                        return QStringList{"none", "0", place.error}.join('\n');
+                    const QString label = place.folder == programFolder      ? "program"
+                                          : place.folder == dataFolder + '/' ? "data"
+                                                                             : place.folder;
+                    const auto copy = Copy(place.folder, "04/12/2007 kept");
+                    return QStringList{label, QString::number(place.fellBack),
+                                       copy.ok ? place.notice : copy.error}
+                        .join('\n');
+                })
+                .split('\n');
+        QFile::setPermissions(programFolder,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(result.size(), 3);
+        const QString& said = result.at(2);
+        QCOMPARE(result.at(0), where);
+        QCOMPARE(result.at(1), where == "data" ? "1" : "0");
+
+        const QByteArray copied = kSystemHeader + "04/12/2007 kept\r\n";
+        if (where == "data") {
+            QVERIFY2(said.startsWith(programFolder + "syslog.txt cannot be written (") &&
+                         said.endsWith("), so the log is copied to " + dataFolder + "/syslog.txt."),
+                     qPrintable(said));
+            QCOMPARE(ReadFile(dataFolder + "/syslog.txt"), copied);
+        } else if (where == "none") {
+            QVERIFY2(said.startsWith("The log could not be copied to " + programFolder +
+                                     "syslog.txt (") &&
+                         said.contains(" nor to " + dataFolder + "/syslog.txt ("),
+                     qPrintable(said));
+        } else {
+            QVERIFY2(!QFileInfo::exists(dir.filePath("home/.local")), "made a data folder");
+            if (program == "named pipe")
+                QVERIFY2(said.endsWith("it is a named pipe, not a regular file."),
+                         qPrintable(said));
+            else
+                QCOMPARE(ReadFile(programFolder + "syslog.txt"), copied);
+        }
     }
 };
 

@@ -1,0 +1,55 @@
+# Builds a Debian package from the install rules: `cmake --build build --target package` writes
+# quorvane_<version>-<revision>_<arch>.deb into the build folder. Its dependencies are read from
+# the shared libraries of what it installs (dpkg-shlibdeps, from dpkg-dev), so a library that a
+# program or helper starts to link is covered without a line here.
+#
+# Files that only a Debian package carries (its changelog) belong to the install component
+# "debian", which `cmake --install` leaves out unless asked for by name.
+set(QUORVANE_DEB_REVISION 1)
+set(QUORVANE_MAINTAINER "The Quorvane developers <developers@quorvane.org>")
+
+set(quorvane_changelog ${PROJECT_BINARY_DIR}/data/debian/changelog.Debian)
+configure_file(${PROJECT_SOURCE_DIR}/data/debian/changelog ${quorvane_changelog} COPYONLY)
+quorvane_gzip(${quorvane_changelog} ${quorvane_changelog}.gz)
+install(FILES ${quorvane_changelog}.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        COMPONENT debian EXCLUDE_FROM_ALL)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quorvane)
+set(CPACK_PACKAGE_VENDOR "The Quorvane developers")
+set(CPACK_PACKAGE_CONTACT ${QUORVANE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop reader for the logs of a small ADSL router")
+# Lines of at most 79 characters once the control file indents them by one.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quorvane fetches the system log or the security log from the built-in web
+server of a small ADSL router and picks out what matters: the WAN IP address,
+the DNS servers, the attacks that the router's firewall blocked, the router
+and ADSL uptimes, or this year's security log lines.
+
+On request it appends the dated log lines to the file syslog.txt, in the
+user's data folder (~/.local/share/Quorvane) when the program's folder cannot
+be written, and asks the router to clear the log it has read once that log is
+safely copied.")
+# Everything in /usr, as a package should; nothing under /usr/local.
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The whole project's rules, and the Debian-only files beside them.
+set(CPACK_INSTALL_CMAKE_PROJECTS
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/"
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};debian;/")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUORVANE_DEB_REVISION})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QUORVANE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# What no linked library shows, listed before the libraries' packages: Qt WebEngine starts its
+# helper process QtWebEngineProcess, which Debian ships apart from the library.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
+if(TARGET Qt6::WebEngineCore)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6webenginecore6-bin)
+endif()
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+
+include(CPack)
