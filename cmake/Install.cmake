@@ -5,11 +5,6 @@
 # The program writes its copy file next to its executable when it can, and into the user's data
 # folder when it cannot, so any prefix will do: `cmake --install build --prefix ~/.local` keeps the
 # copy in ~/.local/bin, a system-wide install in ~/.local/share/Quorvane.
-#
-# Documentation goes where Debian looks for a package's, under the package's lower-case name.
-if(NOT CMAKE_INSTALL_DOCDIR)
-    set(CMAKE_INSTALL_DOCDIR share/doc/quorvane)
-endif()
 include(GNUInstallDirs)
 
 # One reverse-DNS id names the launcher entry, the metainfo and the icon.
