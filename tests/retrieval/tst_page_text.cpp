@@ -109,6 +109,23 @@ private slots:
         QTest::newRow("no-break space does not collapse")
             << "<body>&nbsp; a &nbsp;</body>"
             << QString(QChar(0xA0)) + " a " + QChar(0xA0) + "\r\n";
+        // The rows below are as the browser engine renders them.
+        QTest::newRow("hidden input is not content") << "a <input type=HIDDEN name=x value=1> b"
+                                                     << "a b\r\n";
+        QTest::newRow("form among a row's cells is hidden")
+            << "<table><tr><td>a</td><form><td>b</td></tr></table>"
+            << "a\tb\r\n";
+        QTest::newRow("form among rows is hidden")
+            << "<table><tr><td>a</td></tr><form><tr><td>b</td></tr></table>"
+            << "a\r\nb\r\n";
+        QTest::newRow("empty option group is a line")
+            << "x<select><optgroup label=g></optgroup></select>y"
+            << "x\r\ny\r\n";
+        QTest::newRow("text area value makes CR a line break")
+            << "<textarea>a&#13;b&#13;&#10;c</textarea>"
+            << "a\r\nb\r\nc\r\n";
+        QTest::newRow("leading U+FEFF from a reference")
+            << "&#xfeff;a" << QChar(0xFEFF) + QStringLiteral("a\r\n");
     }
 
     void givesExactLineEnds() {

@@ -82,6 +82,21 @@ bool ChildIsRendered(Box parent, const GumboNode* child, bool& summaryTaken) {
     }
 }
 
+// A textarea's value has its line breaks normalized to LF, a carriage return from "&#13;"
+// included, where a <pre> keeps it.
+std::string TextAreaValue(std::string_view text) {
+    std::string value;
+    value.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            value.push_back(text[i]);
+        } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+            value.push_back('\n');
+        }
+    }
+    return value;
+}
+
 struct Frame {
     const GumboNode* node;
     Box box;
@@ -101,8 +116,13 @@ public:
             if (frame.nextChild < children.length) {
                 const auto* child = static_cast<const GumboNode*>(children.data[frame.nextChild++]);
                 const bool preformatted = frame.preformatted;
+                const bool textArea = frame.box == Box::TextArea;
                 // Visit() may grow the stack, so `frame` is not used after it.
-                if (ChildIsRendered(frame.box, child, frame.summaryTaken)) {
+                if (!ChildIsRendered(frame.box, child, frame.summaryTaken)) continue;
+                if (textArea &&
+                    (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE)) {
+                    text_.AppendPreformatted(TextAreaValue(child->v.text.text));
+                } else {
                     Visit(child, preformatted);
                 }
                 continue;
@@ -140,7 +160,7 @@ private:
     static int RequiredLineBreaks(Box box) { return box == Box::Paragraph ? 2 : 1; }
 
     void Open(const GumboNode* element, bool preformatted) {
-        const Box box = BoxOf(element->v.element);
+        const Box box = BoxOf(*element);
         switch (box) {
             case Box::None:
                 return;
@@ -158,6 +178,8 @@ private:
             case Box::Block:
             case Box::Table:
             case Box::Preformatted:
+            case Box::TextArea:
+            case Box::OptionGroup:
             case Box::ClosedDetails:
             case Box::Paragraph:
                 text_.RequireLineBreaks(RequiredLineBreaks(box));
@@ -169,7 +191,8 @@ private:
             default:
                 break;
         }
-        stack_.push_back({element, box, preformatted || box == Box::Preformatted});
+        const bool keepsWhiteSpace = box == Box::Preformatted || box == Box::TextArea;
+        stack_.push_back({element, box, preformatted || keepsWhiteSpace});
     }
 
     void Close(const Frame& frame) {
@@ -182,6 +205,8 @@ private:
             case Box::Block:
             case Box::Table:
             case Box::Preformatted:
+            case Box::TextArea:
+            case Box::OptionGroup:
             case Box::ClosedDetails:
             case Box::Paragraph:
                 text_.RequireLineBreaks(RequiredLineBreaks(frame.box));
