@@ -20,6 +20,9 @@ configure_file(${quorvane_data}/${QUORVANE_APP_ID}.metainfo.xml.in
                ${PROJECT_BINARY_DIR}/data/${QUORVANE_APP_ID}.metainfo.xml @ONLY)
 
 install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The helper that reads pages under CPU and memory limits, where the program looks for it:
+# <bin>/../libexec/quorvane.
+install(TARGETS quorvane-page-reader RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/quorvane)
 install(FILES ${PROJECT_BINARY_DIR}/data/${QUORVANE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_BINARY_DIR}/data/${QUORVANE_APP_ID}.metainfo.xml
