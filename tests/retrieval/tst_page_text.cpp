@@ -322,6 +322,15 @@ private slots:
         QTest::newRow("element moved out of a table") << "<table><div>a</div></table>" << false;
         QTest::newRow("text the parser takes out of its form") << "<form>a</form>b" << false;
         QTest::newRow("page cut off in a tag") << "<table><tr><td>a <t" << false;
+        // Whether a table closes an open paragraph depends on the quirks mode, which this
+        // parser gets wrong for many old doctypes.
+        const QString table = "<p>a<table><tr><td>b</table>";
+        QTest::newRow("table after a paragraph, no doctype") << table << true;
+        QTest::newRow("table after a paragraph, html doctype") << "<!DOCTYPE html>" + table << true;
+        QTest::newRow("table after a paragraph, old doctype")
+            << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">" + table << false;
+        QTest::newRow("text moved out of a table into a reopened element")
+            << "<!DOCTYPE html><p><tt>a</p><table>b" << false;
     }
 
     void choosesTheStaticPathOnlyForCheckedMarkup() {

@@ -244,6 +244,18 @@ bool IsVoid(GumboTag tag) {
     }
 }
 
+// Where in the source an element's content starts. A formatting element that the parser opened
+// again to hold later content carries the position of the tag it copies, so its content tells.
+std::size_t SourcePosition(const GumboNode* element) {
+    while ((element->parse_flags & GUMBO_INSERTION_RECONSTRUCTED_FORMATTING_ELEMENT) != 0 &&
+           element->v.element.children.length > 0) {
+        const auto* first = static_cast<const GumboNode*>(element->v.element.children.data[0]);
+        if (first->type != GUMBO_NODE_ELEMENT) return first->v.text.start_pos.offset;
+        element = first;
+    }
+    return element->v.element.start_pos.offset;
+}
+
 // The parser moves an element that a table may not hold out in front of the table ("foster
 // parenting"): it comes before the table in the tree but after the table's start in the source.
 // While such an element stays open, the markup after it is parsed in the table's insertion mode,
@@ -257,7 +269,7 @@ bool HoldsOpenFosteredElement(const GumboNode* parent) {
         const GumboElement& element = child->v.element;
         if (element.tag == GUMBO_TAG_TABLE) {
             firstTableStart = std::min<std::size_t>(firstTableStart, element.start_pos.offset);
-        } else if (!IsVoid(element.tag) && element.start_pos.offset > firstTableStart) {
+        } else if (!IsVoid(element.tag) && SourcePosition(child) > firstTableStart) {
             return true;
         }
     }
@@ -311,7 +323,7 @@ bool DependsOnQuirks(const GumboNode* table) {
     for (unsigned i = table->index_within_parent; i-- > 0;) {
         const auto* previous = static_cast<const GumboNode*>(siblings.data[i]);
         if (previous->type != GUMBO_NODE_ELEMENT) continue;
-        if (previous->v.element.start_pos.offset > start) continue;  // moved out of the table
+        if (SourcePosition(previous) > start) continue;  // moved out of the table
         return IsHtml(previous, GUMBO_TAG_P) && previous->v.element.original_end_tag.length == 0 &&
                previous->v.element.end_pos.offset == start;
     }
