@@ -269,7 +269,8 @@ bool HoldsOpenFosteredElement(const GumboNode* parent) {
         const GumboElement& element = child->v.element;
         if (element.tag == GUMBO_TAG_TABLE) {
             firstTableStart = std::min<std::size_t>(firstTableStart, element.start_pos.offset);
-        } else if (!IsVoid(element.tag) && SourcePosition(child) > firstTableStart) {
+        } else if (firstTableStart != std::string_view::npos && !IsVoid(element.tag) &&
+                   SourcePosition(child) > firstTableStart) {
             return true;
         }
     }
