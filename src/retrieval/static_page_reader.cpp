@@ -148,6 +148,10 @@ void StaticPageReader::abandon() {
         return;
     }
     process->kill();
+    if (QCoreApplication::instance() == nullptr) {
+        delete process;  // no event loop will report the end
+        return;
+    }
     process->setParent(QCoreApplication::instance());
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
 }

@@ -15,6 +15,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool IsHtmlElement(const GumboNode* node, GumboTag tag) {
+    return node != nullptr && node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
+           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+}
+
 bool AttributeEquals(const GumboElement& element, const char* name, std::string_view value) {
     const GumboAttribute* attribute = gumbo_get_attribute(&element.attributes, name);
     return attribute != nullptr && EqualsNoCase(attribute->value, value);
@@ -28,11 +33,6 @@ std::string_view TagName(const GumboElement& element) {
     if (name.data == nullptr || name.length < 2) return {};  // made up by the parser
     gumbo_tag_from_original_text(&name);
     return {name.data, name.length};
-}
-
-bool IsHtml(const GumboNode* node, GumboTag tag) {
-    return node != nullptr && node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
-           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
 }
 
 // Only SVG's text content is rendered as text; its text elements lay out as blocks.
@@ -137,9 +137,11 @@ Box HtmlBox(const GumboNode& node) {
         case GUMBO_TAG_FORM:
             // The parser leaves a form that opens among a table's parts empty there, and the
             // default style sheet hides it.
-            if (IsHtml(node.parent, GUMBO_TAG_TABLE) || IsHtml(node.parent, GUMBO_TAG_THEAD) ||
-                IsHtml(node.parent, GUMBO_TAG_TBODY) || IsHtml(node.parent, GUMBO_TAG_TFOOT) ||
-                IsHtml(node.parent, GUMBO_TAG_TR)) {
+            if (IsHtmlElement(node.parent, GUMBO_TAG_TABLE) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_THEAD) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_TBODY) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_TFOOT) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_TR)) {
                 return Box::None;
             }
             return Box::Block;

@@ -33,6 +33,8 @@ enum class Box {
 Box BoxOf(const GumboNode& node);
 
 bool HasAttribute(const GumboElement& element, const char* name);
+// Whether `node` is an element of the HTML namespace with the tag; false for null.
+bool IsHtmlElement(const GumboNode* node, GumboTag tag);
 // Whether the attribute is present and its value is `value`, ignoring ASCII letter case, as
 // attribute selectors with the "i" flag match.
 bool AttributeEquals(const GumboElement& element, const char* name, std::string_view value);

@@ -9,18 +9,13 @@
 namespace quorvane {
 namespace {
 
-bool IsElement(const GumboNode* node, GumboTag tag) {
-    return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
-           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
-}
-
 bool IsRenderedElement(const GumboNode* node, GumboTag tag) {
-    return IsElement(node, tag) && !HasAttribute(node->v.element, "hidden");
+    return IsHtmlElement(node, tag) && !HasAttribute(node->v.element, "hidden");
 }
 
 bool IsTableSection(const GumboNode* node) {
-    return IsElement(node, GUMBO_TAG_THEAD) || IsElement(node, GUMBO_TAG_TBODY) ||
-           IsElement(node, GUMBO_TAG_TFOOT);
+    return IsHtmlElement(node, GUMBO_TAG_THEAD) || IsHtmlElement(node, GUMBO_TAG_TBODY) ||
+           IsHtmlElement(node, GUMBO_TAG_TFOOT);
 }
 
 const GumboVector& Siblings(const GumboNode* node) {
@@ -70,11 +65,12 @@ bool ChildIsRendered(Box parent, const GumboNode* child, bool& summaryTaken) {
             // White space between a table's parts forms no box.
             return child->type == GUMBO_NODE_ELEMENT;
         case Box::Select:
-            return IsElement(child, GUMBO_TAG_OPTION) || IsElement(child, GUMBO_TAG_OPTGROUP);
+            return IsHtmlElement(child, GUMBO_TAG_OPTION) ||
+                   IsHtmlElement(child, GUMBO_TAG_OPTGROUP);
         case Box::OptionGroup:
-            return IsElement(child, GUMBO_TAG_OPTION);
+            return IsHtmlElement(child, GUMBO_TAG_OPTION);
         case Box::ClosedDetails:
-            if (summaryTaken || !IsElement(child, GUMBO_TAG_SUMMARY)) return false;
+            if (summaryTaken || !IsHtmlElement(child, GUMBO_TAG_SUMMARY)) return false;
             summaryTaken = true;
             return true;
         default:
@@ -233,7 +229,8 @@ const GumboNode* BodyOf(const GumboNode* root) {
     const GumboVector& children = root->v.element.children;
     for (unsigned i = 0; i < children.length; ++i) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (IsElement(child, GUMBO_TAG_BODY) || IsElement(child, GUMBO_TAG_FRAMESET)) return child;
+        if (IsHtmlElement(child, GUMBO_TAG_BODY) || IsHtmlElement(child, GUMBO_TAG_FRAMESET))
+            return child;
     }
     return nullptr;
 }

@@ -32,6 +32,10 @@ Sniffed SniffEncoding(const QByteArray& body, const QByteArray& contentType, Pre
     return {"windows-1252"};
 }
 
+QString RenderedText(const ParsedHtml& parsed) {
+    return UnshieldControlCharacters(RenderedBodyText(parsed.Root()));
+}
+
 QString Decode(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
     const Sniffed sniffed = SniffEncoding(body, contentType, prescan);
     return DecodeWithEncoding(QByteArrayView(body).sliced(sniffed.bomLength), sniffed.encoding);
@@ -44,14 +48,13 @@ QString DecodePageBytes(const QByteArray& body, const QByteArray& contentType) {
 }
 
 QString BodyInnerText(const QString& html) {
-    const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
-    return UnshieldControlCharacters(RenderedBodyText(parsed.Root()));
+    return RenderedText(ParsedHtml(ShieldControlCharacters(html).toUtf8()));
 }
 
 std::optional<QString> StaticBodyText(const QString& html) {
     const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
     if (!IsStaticMarkup(parsed.Root(), parsed.Source())) return std::nullopt;
-    return UnshieldControlCharacters(RenderedBodyText(parsed.Root()));
+    return RenderedText(parsed);
 }
 
 QString TextFileText(const QByteArray& body, const QByteArray& contentType) {

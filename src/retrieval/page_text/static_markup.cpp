@@ -39,19 +39,14 @@ bool IsCheckedInputType(const GumboElement& input) {
     return false;
 }
 
-bool IsHtml(const GumboNode* node, GumboTag tag) {
-    return node != nullptr && node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
-           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
-}
-
 // Options and option groups the engine renders as a select's list only; outside one, their
 // content lays out in ways of its own.
 bool IsInSelect(const GumboNode* node) {
     const GumboNode* parent = node->parent;
-    if (IsHtml(node, GUMBO_TAG_OPTION) && IsHtml(parent, GUMBO_TAG_OPTGROUP)) {
+    if (IsHtmlElement(node, GUMBO_TAG_OPTION) && IsHtmlElement(parent, GUMBO_TAG_OPTGROUP)) {
         parent = parent->parent;
     }
-    return IsHtml(parent, GUMBO_TAG_SELECT);
+    return IsHtmlElement(parent, GUMBO_TAG_SELECT);
 }
 
 // The elements of router pages whose static rendering was compared with the engine's, in every
@@ -194,7 +189,7 @@ std::size_t SourceEnd(const GumboNode* element) {
 // content renders the same in either place; anything else the engine has to read.
 bool IsPlacedAsWritten(const GumboNode* text, const GumboNode* previous, bool preformatted,
                        std::string_view source) {
-    if (!IsHtml(previous, GUMBO_TAG_FORM)) return true;
+    if (!IsHtmlElement(previous, GUMBO_TAG_FORM)) return true;
     const GumboElement& form = previous->v.element;
     if (form.end_pos.offset != 0 || form.original_end_tag.length != 0) return true;
     const std::size_t start = text->v.text.start_pos.offset;
@@ -318,14 +313,15 @@ Quirks QuirksOf(const GumboNode* root) {
 // A table inside a paragraph, or one that closed the paragraph before it, is where the modes part.
 // Content moved out in front of the table (foster parenting) may stand between the two.
 bool DependsOnQuirks(const GumboNode* table) {
-    if (IsHtml(table->parent, GUMBO_TAG_P)) return true;
+    if (IsHtmlElement(table->parent, GUMBO_TAG_P)) return true;
     const std::size_t start = table->v.element.start_pos.offset;
     const GumboVector& siblings = table->parent->v.element.children;
     for (unsigned i = table->index_within_parent; i-- > 0;) {
         const auto* previous = static_cast<const GumboNode*>(siblings.data[i]);
         if (previous->type != GUMBO_NODE_ELEMENT) continue;
         if (SourcePosition(previous) > start) continue;  // moved out of the table
-        return IsHtml(previous, GUMBO_TAG_P) && previous->v.element.original_end_tag.length == 0 &&
+        return IsHtmlElement(previous, GUMBO_TAG_P) &&
+               previous->v.element.original_end_tag.length == 0 &&
                previous->v.element.end_pos.offset == start;
     }
     return false;
@@ -364,7 +360,7 @@ bool IsStaticMarkup(const GumboNode* root, std::string_view source) {
                 if (!IsCheckedElement(child) || !HasOnlyInertAttributes(element)) return false;
                 if (frame.preformatted && ChangesWhiteSpace(element)) return false;
                 if (HoldsOpenFosteredElement(child)) return false;
-                if (quirks == Quirks::Unknown && IsHtml(child, GUMBO_TAG_TABLE) &&
+                if (quirks == Quirks::Unknown && IsHtmlElement(child, GUMBO_TAG_TABLE) &&
                     DependsOnQuirks(child)) {
                     return false;
                 }
