@@ -1,7 +1,7 @@
 #include "content_kind.h"
 
 #include <QByteArray>
-#include <QLatin1StringView>
+#include <algorithm>
 
 namespace quorvane {
 namespace {
@@ -33,49 +33,11 @@ constexpr const char* kTextLikeTypes[] = {
 constexpr const char* kXmlTextTypes[] = {"text/xml", "text/xsl"};
 
 constexpr qsizetype kBinarySniffLength = 512;
-constexpr qsizetype kResourceHeaderLength = 1445;  // what the signatures are looked for in
+constexpr qsizetype kBinaryShare = 32;  // one binary data byte in this many is still text
 
 bool IsBinaryDataByte(unsigned char byte) {
     return byte <= 0x08 || byte == 0x0B || (byte >= 0x0E && byte <= 0x1A) ||
            (byte >= 0x1C && byte <= 0x1F);
-}
-
-bool IsWhiteSpaceByte(char c) {
-    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
-}
-
-// The HTML signatures of the WHATWG rules for identifying a resource of unknown type, each
-// followed by a space or '>'.
-bool StartsWithHtmlSignature(QByteArrayView body) {
-    while (!body.isEmpty() && IsWhiteSpaceByte(body.front())) body = body.sliced(1);
-    static constexpr const char* kSignatures[] = {"<!doctype html",
-                                                  "<html",
-                                                  "<head",
-                                                  "<script",
-                                                  "<iframe",
-                                                  "<h1",
-                                                  "<div",
-                                                  "<font",
-                                                  "<table",
-                                                  "<a",
-                                                  "<style",
-                                                  "<title",
-                                                  "<b",
-                                                  "<body",
-                                                  "<br",
-                                                  "<p",
-                                                  "<!--"};
-    for (const char* signature : kSignatures) {
-        const QByteArrayView pattern(signature);
-        if (body.size() <= pattern.size()) continue;
-        if (QLatin1StringView(body.first(pattern.size()))
-                .compare(QLatin1StringView(pattern), Qt::CaseInsensitive) != 0) {
-            continue;
-        }
-        const char next = body[pattern.size()];
-        if (next == ' ' || next == '>') return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -104,11 +66,11 @@ bool IsBinaryBody(QByteArrayView body) {
         body.startsWith("\xEF\xBB\xBF")) {
         return false;
     }
-    if (StartsWithHtmlSignature(body.first(qMin(body.size(), kResourceHeaderLength)))) return false;
-    for (const char c : body.first(qMin(body.size(), kBinarySniffLength))) {
-        if (IsBinaryDataByte(static_cast<unsigned char>(c))) return true;
-    }
-    return false;
+    const QByteArrayView head = body.first(qMin(body.size(), kBinarySniffLength));
+    const auto binary = std::count_if(head.begin(), head.end(), [](char c) {
+        return IsBinaryDataByte(static_cast<unsigned char>(c));
+    });
+    return binary * kBinaryShare > head.size();
 }
 
 }  // namespace quorvane

@@ -16,11 +16,11 @@ ContentKind ClassifyContentType(QByteArrayView contentType);
 // XML parser, so only the engine gives its text exactly.
 bool IsXhtmlType(QByteArrayView contentType);
 
-// Whether a body is binary data whatever its label says, by the WHATWG MIME Sniffing rules for a
-// resource of unknown type: a body that starts, after white space, with one of the HTML
-// signatures ("<html", "<!--", "<table", ...) is markup; otherwise a binary data byte (0x00-0x08,
-// 0x0B, 0x0E-0x1A, 0x1C-0x1F) in the first 512 bytes makes it binary, unless it starts with a
-// UTF-16 or UTF-8 byte-order mark.
+// Whether a body is binary data whatever its label says. The WHATWG MIME Sniffing rule takes one
+// binary data byte (0x00-0x08, 0x0B, 0x0E-0x1A, 0x1C-0x1F) in the first 512 bytes for binary,
+// unless a UTF-16 or UTF-8 byte-order mark starts the body; a router's log page may carry a few
+// control characters (a device name in a log line, say), so here more than one such byte in 32
+// of those first bytes makes a body binary. Random or compressed bytes hold about one in ten.
 bool IsBinaryBody(QByteArrayView body);
 
 }  // namespace quorvane
