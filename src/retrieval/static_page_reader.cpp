@@ -18,8 +18,6 @@ QString& ExplicitProgramPath() {
     return path;
 }
 
-// AddressSanitizer reserves terabytes of address space for its shadow memory, so a helper built
-// with it cannot start under an address-space limit; only the CPU limit applies there.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSpaceCanBeLimited = false;
 #elif defined(__has_feature)
@@ -67,6 +65,8 @@ QString StaticPageReader::programPath() {
 }
 
 void StaticPageReader::setProgramPath(const QString& path) { ExplicitProgramPath() = path; }
+
+bool StaticPageReader::limitsMemory() { return kAddressSpaceCanBeLimited; }
 
 void StaticPageReader::read(const QByteArray& body, const QByteArray& contentType) {
     abandon();

@@ -43,6 +43,10 @@ public:
     // For tests, whose programs live elsewhere; an empty path restores the search.
     static void setProgramPath(const QString& path);
 
+    // Whether this build can limit the helper's memory: AddressSanitizer reserves terabytes of
+    // address space for its shadow memory, so a helper built with it runs under the CPU limit only.
+    static bool limitsMemory();
+
 signals:
     // `text` is set for Outcome::Text only.
     void finished(quorvane::StaticPageReader::Outcome outcome, const QString& text);

@@ -151,9 +151,23 @@ private:
         }
     }
 
-    // A block stands on lines of its own, a paragraph with a blank line on either side; the same
-    // count applies where the box opens and where it closes.
-    static int RequiredLineBreaks(Box box) { return box == Box::Paragraph ? 2 : 1; }
+    // A block-level box stands on lines of its own, a paragraph with a blank line on either side;
+    // the same count applies where the box opens and where it closes. Other boxes require none.
+    static int RequiredLineBreaks(Box box) {
+        switch (box) {
+            case Box::Paragraph:
+                return 2;
+            case Box::Block:
+            case Box::Table:
+            case Box::Preformatted:
+            case Box::TextArea:
+            case Box::OptionGroup:
+            case Box::ClosedDetails:
+                return 1;
+            default:
+                return 0;
+        }
+    }
 
     void Open(const GumboNode* element, bool preformatted) {
         const Box box = BoxOf(*element);
@@ -171,20 +185,12 @@ private:
                 text_.AppendAtomicInline();
                 text_.EndLine();
                 break;
-            case Box::Block:
-            case Box::Table:
-            case Box::Preformatted:
-            case Box::TextArea:
-            case Box::OptionGroup:
-            case Box::ClosedDetails:
-            case Box::Paragraph:
-                text_.RequireLineBreaks(RequiredLineBreaks(box));
-                break;
             case Box::TableRow:
             case Box::TableCell:
                 text_.EndLine();
                 break;
             default:
+                if (RequiredLineBreaks(box) > 0) text_.RequireLineBreaks(RequiredLineBreaks(box));
                 break;
         }
         const bool keepsWhiteSpace = box == Box::Preformatted || box == Box::TextArea;
@@ -198,15 +204,6 @@ private:
                 text_.EndLine();
                 text_.AppendAtomicInline();
                 break;
-            case Box::Block:
-            case Box::Table:
-            case Box::Preformatted:
-            case Box::TextArea:
-            case Box::OptionGroup:
-            case Box::ClosedDetails:
-            case Box::Paragraph:
-                text_.RequireLineBreaks(RequiredLineBreaks(frame.box));
-                break;
             case Box::TableRow:
                 text_.EndLine();
                 if (!IsLastRowOfTable(frame.node)) text_.AppendLineBreak();
@@ -216,6 +213,9 @@ private:
                 if (!IsLastCellOfRow(frame.node)) text_.AppendTab();
                 break;
             default:
+                if (RequiredLineBreaks(frame.box) > 0) {
+                    text_.RequireLineBreaks(RequiredLineBreaks(frame.box));
+                }
                 break;
         }
     }
@@ -229,8 +229,9 @@ const GumboNode* BodyOf(const GumboNode* root) {
     const GumboVector& children = root->v.element.children;
     for (unsigned i = 0; i < children.length; ++i) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (IsHtmlElement(child, GUMBO_TAG_BODY) || IsHtmlElement(child, GUMBO_TAG_FRAMESET))
+        if (IsHtmlElement(child, GUMBO_TAG_BODY) || IsHtmlElement(child, GUMBO_TAG_FRAMESET)) {
             return child;
+        }
     }
     return nullptr;
 }
