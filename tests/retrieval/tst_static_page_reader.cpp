@@ -164,6 +164,29 @@ private slots:
         QCOMPARE(CpuTicks(helper), -1);
     }
 
+    // The demo router's hostile pages come at the size asked for, the log whole inside them.
+    void hostilePagesHoldTheLog_data() {
+        QTest::addColumn<int>("fault");
+        for (const routersim::Fault fault : routersim::allFaults()) {
+            if (routersim::isHostileMarkup(fault)) {
+                QTest::newRow(routersim::faultName(fault).data()) << int(fault);
+            }
+        }
+    }
+
+    void hostilePagesHoldTheLog() {
+        QFETCH(int, fault);
+        const std::size_t size = 256u << 10;
+        const std::string log = routersim::makeSystemLog(std::chrono::system_clock::now(), 3);
+        const std::string page =
+            routersim::hostilePage(routersim::Fault(fault), routersim::LogKind::System,
+                                   routersim::PageStyle::Table, log, "utf-8", size);
+        QVERIFY2(page.size() >= size && page.size() < size + 64,
+                 qPrintable(QString::number(page.size())));
+        QVERIFY(page.find(routersim::logBlock(routersim::PageStyle::Table, log)) !=
+                std::string::npos);
+    }
+
     void withoutAHelperIsUnavailable() {
         StaticPageReader::setProgramPath(QDir::temp().filePath("no-such-page-reader"));
         StaticPageReader reader;
