@@ -1,5 +1,6 @@
-// Page bytes from a hostile router: decoding and body text extraction. The first byte picks the
-// Content-Type header (or says that the header is the input's first line); the rest is the body.
+// Page bytes from a hostile router: decoding, body text extraction, the choice of the static path
+// and text files. The first byte picks the Content-Type header (or says that the header is the
+// input's first line); the rest is the body.
 
 #include "fuzz_support.h"
 #include "page_text.h"
@@ -106,14 +107,31 @@ void CheckDecoding(const QByteArray& body, const Header* header, const QString& 
     }
 }
 
-void CheckBodyText(const QString& html) {
-    const QString text = BodyInnerText(html);
-    // Lines are separated by CR LF, never by a bare LF.
+// Lines are separated by CR LF, never by a bare LF, and the last one ends with CR LF too.
+void CheckLineEnds(const QString& text) {
     for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1)) {
         FUZZ_CHECK(i > 0 && text[i - 1] == u'\r');
     }
     if (!text.isEmpty()) {
         FUZZ_CHECK(text.endsWith(QStringLiteral("\r\n")));
+    }
+}
+
+void CheckBodyText(const QString& html) {
+    const QString text = BodyInnerText(html);
+    CheckLineEnds(text);
+    // The static path gives the renderer's text where it takes the page at all.
+    if (const std::optional<QString> staticText = StaticBodyText(html)) {
+        FUZZ_CHECK(*staticText == text);
+    }
+}
+
+// A text file has no line end but CR LF: a CR stands in none alone.
+void CheckTextFile(const QByteArray& body, const QByteArray& contentType) {
+    const QString text = TextFileText(body, contentType);
+    CheckLineEnds(text);
+    for (qsizetype i = text.indexOf(u'\r'); i >= 0; i = text.indexOf(u'\r', i + 1)) {
+        FUZZ_CHECK(i + 1 < text.size() && text[i + 1] == u'\n');
     }
 }
 
@@ -157,5 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckBodyText(text);
     CheckSingleWord(text);
     CheckBodyText(AsUtf16(data, size));
+    CheckTextFile(body, contentType);
+    static_cast<void>(IsBinaryBody(body));
+    static_cast<void>(ClassifyContentType(contentType));
     return 0;
 }

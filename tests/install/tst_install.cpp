@@ -135,6 +135,7 @@ void InstallTest::initTestCase() {
 void InstallTest::standardPlaces_data() {
     QTest::addColumn<QString>("relativePath");
     QTest::newRow("program") << QStringLiteral("bin/") + kExecutable;
+    QTest::newRow("page reader") << QStringLiteral("libexec/quorvane/quorvane-page-reader");
     QTest::newRow("launcher") << kDesktopFile;
     QTest::newRow("metainfo") << kMetainfoFile;
     QTest::newRow("scalable icon") << kScalableIcon;
@@ -151,6 +152,8 @@ void InstallTest::standardPlaces() {
 
 void InstallTest::programIsExecutable() {
     QVERIFY(QFileInfo(Installed(QStringLiteral("bin/") + kExecutable)).isExecutable());
+    QVERIFY(QFileInfo(Installed(QStringLiteral("libexec/quorvane/quorvane-page-reader")))
+                .isExecutable());
 }
 
 void InstallTest::iconIsDrawnAtItsSize_data() {

@@ -4,11 +4,15 @@
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTest>
+#include <optional>
 
 #include "page_text.h"
 
 using quorvane::BodyInnerText;
+using quorvane::ContentKind;
 using quorvane::DecodePageBytes;
+using quorvane::StaticBodyText;
+using quorvane::StaticPageText;
 
 namespace {
 
@@ -75,6 +79,11 @@ private slots:
         QFETCH(QString, expected);
         QString text = PageText(page, contentType);
         QVERIFY2(HasCrLfLineEnds(text), qPrintable(text));
+        // Where the static path takes the page, it gives the same text.
+        if (const std::optional<QString> staticText = StaticPageText(page, contentType)) {
+            QCOMPARE(*staticText, text);
+        }
+        QVERIFY(!quorvane::IsBinaryBody(page));
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         QCOMPARE(text, expected);
     }
@@ -109,6 +118,23 @@ private slots:
         QTest::newRow("no-break space does not collapse")
             << "<body>&nbsp; a &nbsp;</body>"
             << QString(QChar(0xA0)) + " a " + QChar(0xA0) + "\r\n";
+        // The rows below are as the browser engine renders them.
+        QTest::newRow("hidden input is not content") << "a <input type=HIDDEN name=x value=1> b"
+                                                     << "a b\r\n";
+        QTest::newRow("form among a row's cells is hidden")
+            << "<table><tr><td>a</td><form><td>b</td></tr></table>"
+            << "a\tb\r\n";
+        QTest::newRow("form among rows is hidden")
+            << "<table><tr><td>a</td></tr><form><tr><td>b</td></tr></table>"
+            << "a\r\nb\r\n";
+        QTest::newRow("empty option group is a line")
+            << "x<select><optgroup label=g></optgroup></select>y"
+            << "x\r\ny\r\n";
+        QTest::newRow("text area value makes CR a line break")
+            << "<textarea>a&#13;b&#13;&#10;c</textarea>"
+            << "a\r\nb\r\nc\r\n";
+        QTest::newRow("leading U+FEFF from a reference")
+            << "&#xfeff;a" << QChar(0xFEFF) + QStringLiteral("a\r\n");
     }
 
     void givesExactLineEnds() {
@@ -251,6 +277,161 @@ private slots:
             QSKIP("this Qt has no windows-1251 converter");
         }
         QCOMPARE(DecodePageBytes("\xC0\xE0", "text/html; charset=cp1251"), Utf16({0x0410, 0x0430}));
+    }
+
+    void choosesTheStaticPathOnlyForCheckedMarkup_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("isStatic");
+        QTest::newRow("log in pre") << "<pre>01/02/2026 10:00:00  a\nb</pre>" << true;
+        QTest::newRow("br lines") << "<p>a<br>\nb<br></p>" << true;
+        QTest::newRow("table") << "<table border=1><tr><th>a<td>b</table>" << true;
+        QTest::newRow("form, hidden input, button")
+            << "<form method=post><input type=hidden name=x><input type=submit value=Clear></form>"
+            << true;
+        QTest::newRow("select, option group")
+            << "<select><optgroup label=g><option>a</select>" << true;
+        QTest::newRow("text area") << "<textarea readonly>log</textarea>" << true;
+        QTest::newRow("icon link") << "<link rel=icon href=/f.ico>x" << true;
+        QTest::newRow("heading, font, rule, image")
+            << "<h2>x</h2><font color=red><b>y</b></font><hr><img src=a.gif>" << true;
+        QTest::newRow("misnested inline") << "<b><i>x</b>y</i>" << true;
+        QTest::newRow("white space the parser takes out of its form") << "<form>\n</form>x" << true;
+        QTest::newRow("script") << "<script>x</script>a" << false;
+        QTest::newRow("script in svg") << "<svg><script>x</script></svg>a" << false;
+        QTest::newRow("event handler") << "<body onload=f()>a" << false;
+        QTest::newRow("event handler, upper case") << "<div ONCLICK=f()>a</div>" << false;
+        QTest::newRow("style element") << "<style>p{}</style>a" << false;
+        QTest::newRow("style attribute") << "<p style=display:none>a</p>" << false;
+        QTest::newRow("linked style sheet") << "<link rel=stylesheet href=a.css>a" << false;
+        QTest::newRow("style sheet among rel tokens")
+            << "<link rel='alternate\tStyleSheet' href=a.css>a" << false;
+        QTest::newRow("unchecked element") << "<details><summary>x</summary>y</details>" << false;
+        QTest::newRow("unknown element") << "<x-log>a</x-log>" << false;
+        QTest::newRow("input of an unchecked type") << "<input type=file>a" << false;
+        QTest::newRow("noscript") << "<noscript><p>a</p></noscript>" << false;
+        QTest::newRow("hidden body") << "<body hidden>a" << false;
+        QTest::newRow("hidden until found") << "<div hidden=until-found>a</div>" << false;
+        QTest::newRow("hidden text area") << "<textarea hidden>a</textarea>" << false;
+        QTest::newRow("hidden option") << "<select><option hidden>a</select>" << false;
+        QTest::newRow("option outside a select") << "<option>a</option>" << false;
+        QTest::newRow("floated image") << "a <img align=left> b" << false;
+        QTest::newRow("line break opportunity") << "a<wbr>\nb" << false;
+        QTest::newRow("form feed") << "a\fb" << false;
+        QTest::newRow("zero-width space") << QString("a\n") + QChar(0x200B) + "b" << false;
+        QTest::newRow("nobr in pre") << "<pre><nobr> a</nobr></pre>" << false;
+        QTest::newRow("element moved out of a table") << "<table><div>a</div></table>" << false;
+        QTest::newRow("text the parser takes out of its form") << "<form>a</form>b" << false;
+        QTest::newRow("page cut off in a tag") << "<table><tr><td>a <t" << false;
+        // Whether a table closes an open paragraph depends on the quirks mode, which this
+        // parser gets wrong for many old doctypes.
+        const QString table = "<p>a<table><tr><td>b</table>";
+        QTest::newRow("table after a paragraph, no doctype") << table << true;
+        QTest::newRow("table after a paragraph, html doctype") << "<!DOCTYPE html>" + table << true;
+        QTest::newRow("table after a paragraph, old doctype")
+            << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">" + table << false;
+        QTest::newRow("text moved out of a table into a reopened element")
+            << "<!DOCTYPE html><p><tt>a</p><table>b" << false;
+    }
+
+    void choosesTheStaticPathOnlyForCheckedMarkup() {
+        QFETCH(QString, html);
+        QFETCH(bool, isStatic);
+        const std::optional<QString> text = StaticBodyText(html);
+        QCOMPARE(text.has_value(), isStatic);
+        if (text) QCOMPARE(*text, BodyInnerText(html));
+    }
+
+    void classifiesContentTypes_data() {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<ContentKind>("kind");
+        QTest::newRow("missing") << QByteArray() << ContentKind::Html;
+        QTest::newRow("html") << QByteArray("text/html") << ContentKind::Html;
+        QTest::newRow("html, any case, parameters")
+            << QByteArray(" TEXT/HTML ;charset=utf-8") << ContentKind::Html;
+        QTest::newRow("xhtml") << QByteArray("application/xhtml+xml") << ContentKind::Html;
+        QTest::newRow("not a media type") << QByteArray("html") << ContentKind::Html;
+        QTest::newRow("plain") << QByteArray("text/plain; charset=utf-8") << ContentKind::Text;
+        QTest::newRow("css") << QByteArray("text/css") << ContentKind::Text;
+        QTest::newRow("json") << QByteArray("application/json") << ContentKind::Text;
+        QTest::newRow("javascript") << QByteArray("application/javascript") << ContentKind::Text;
+        QTest::newRow("xml") << QByteArray("text/xml") << ContentKind::Other;
+        QTest::newRow("image") << QByteArray("image/png") << ContentKind::Other;
+        QTest::newRow("octet stream")
+            << QByteArray("application/octet-stream") << ContentKind::Other;
+    }
+
+    void classifiesContentTypes() {
+        QFETCH(QByteArray, contentType);
+        QFETCH(ContentKind, kind);
+        QCOMPARE(quorvane::ClassifyContentType(contentType), kind);
+    }
+
+    // A text file reads as a browser shows it; XHTML and types that are not text have no static
+    // text.
+    void readsTextFiles_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<std::optional<QString>>("expected");
+        QTest::newRow("every line end made CR LF")
+            << QByteArray("a\r\nb\nc\rd\r\r\ne") << QByteArray("text/plain")
+            << std::optional<QString>("a\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
+        QTest::newRow("markup is text")
+            << QByteArray("<b>x</b>  y\n") << QByteArray("application/json")
+            << std::optional<QString>("<b>x</b>  y\r\n");
+        QTest::newRow("empty") << QByteArray() << QByteArray("text/plain")
+                               << std::optional<QString>("");
+        QTest::newRow("header charset")
+            << QByteArray("\xC3\xA9") << QByteArray("text/plain; charset=utf-8")
+            << std::optional<QString>(QChar(0xE9) + QString("\r\n"));
+        QTest::newRow("no meta prescan")
+            << QByteArray("<meta charset=utf-8>\xC3\xA9") << QByteArray("text/plain")
+            << std::optional<QString>("<meta charset=utf-8>" + QString(QChar(0xC3)) + QChar(0xA9) +
+                                      "\r\n");
+        QTest::newRow("byte-order mark beats the header")
+            << QByteArray(
+                   "\xFF\xFE"
+                   "a\x00\n\x00",
+                   6)
+            << QByteArray("text/plain; charset=latin1") << std::optional<QString>("a\r\n");
+        QTest::newRow("xhtml") << QByteArray("<p>a</p>") << QByteArray("application/xhtml+xml")
+                               << std::optional<QString>();
+        QTest::newRow("image") << QByteArray("a") << QByteArray("image/gif")
+                               << std::optional<QString>();
+    }
+
+    void readsTextFiles() {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        QFETCH(std::optional<QString>, expected);
+        QCOMPARE(StaticPageText(body, contentType), expected);
+    }
+
+    void recognisesBinaryBodies_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("binary");
+        QRandomGenerator random(20070412);
+        QByteArray junk = "<html><body>";
+        while (junk.size() < 600) junk += char(random.bounded(256));
+        const QByteArray line = "01/02/2026 10:00:00  DHCP lease to host \x01\x1B[1m\n";
+        QTest::newRow("page") << QByteArray("<html><body>x") << false;
+        QTest::newRow("random bytes after a page start") << junk << true;
+        QTest::newRow("gzip") << QByteArray("\x1F\x8B\x08\x00\x00\x00\x00\x00", 8) << true;
+        QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1A\n\x00\x00\x00\rIHDR", 16) << true;
+        QTest::newRow("utf-16 without byte-order mark") << QByteArray("a\0b\0c\0", 6) << true;
+        QTest::newRow("utf-16 byte-order mark") << QByteArray(
+                                                       "\xFF\xFE"
+                                                       "a\0b\0c\0",
+                                                       8)
+                                                << false;
+        QTest::newRow("a control character in some log lines") << line.repeated(8) << false;
+        QTest::newRow("binary bytes past 512")
+            << QByteArray(512, 'a') + QByteArray(64, '\0') << false;
+    }
+
+    void recognisesBinaryBodies() {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, binary);
+        QCOMPARE(quorvane::IsBinaryBody(body), binary);
     }
 
     void survivesDeepNesting_data() {

@@ -18,6 +18,7 @@ constexpr char kUsage[] =
     "usage: quorvane-router-sim [--host ADDRESS] [--port N] [--password TEXT]\n"
     "         [--style pre|br|table|textarea|div] [--charset utf-8|windows-1252]\n"
     "         [--fault NAME] [--redirect-target URL] [--firewall-lines N] [--allow-any-host]\n"
+    "         [--hostile-size BYTES]\n"
     "  --host            address to listen on (default 127.0.0.1; loopback only unless\n"
     "                    --allow-any-host is given)\n"
     "  --port            port to listen on (default 0: any free port)\n"
@@ -25,7 +26,10 @@ constexpr char kUsage[] =
     "  --fault           none, status-403, status-404, status-500, empty-page,\n"
     "                    redirect-same-origin, redirect-other-host, never-answer, cut-body,\n"
     "                    huge-body, slow-body, binary-body, unknown-charset, markers-in-markup,\n"
-    "                    deep-nesting\n"
+    "                    deep-nesting, and pages built to be slow or hungry to parse:\n"
+    "                    hostile-div, hostile-ul-li, hostile-b-id, hostile-attributes,\n"
+    "                    hostile-long-attribute, hostile-a-div, hostile-div-p, hostile-p-b-id\n"
+    "  --hostile-size    size of those pages, in bytes or with K or M (default 1M)\n"
     "  --redirect-target where redirect-other-host sends the client, e.g. http://127.0.0.2:8080\n";
 
 struct Arguments {
@@ -33,6 +37,22 @@ struct Arguments {
     int port = 0;
     routersim::Options options;
 };
+
+// A byte count such as 4096, 64K or 32M.
+bool parseSize(const std::string& text, std::size_t& size) {
+    std::size_t used = 0;
+    unsigned long long value = 0;
+    try {
+        value = std::stoull(text, &used);
+    } catch (const std::exception&) {
+        return false;
+    }
+    const std::string_view unit = std::string_view(text).substr(used);
+    const int shift = unit.empty() ? 0 : unit == "K" || unit == "k" ? 10 : unit == "M" ? 20 : -1;
+    if (shift < 0 || value > ((1ull << 30) >> shift)) return false;
+    size = static_cast<std::size_t>(value << shift);
+    return true;
+}
 
 bool parsePort(const std::string& text, int& port) {
     std::size_t used = 0;
@@ -74,6 +94,8 @@ std::string parse(int argc, char** argv, Arguments& args) {
             args.options.fault = *fault;
         } else if (flag == "--redirect-target") {
             args.options.redirectTarget = value;
+        } else if (flag == "--hostile-size") {
+            if (!parseSize(value, args.options.hostileBytes)) return "not a size: " + value;
         } else if (flag == "--firewall-lines") {
             if (!parsePort(value, args.options.firewallLines)) return "not a count: " + value;
         } else {

@@ -2,6 +2,7 @@
 
 #include "basic_auth.h"
 #include "connection_socket.h"
+#include "sim_hostile.h"
 #include "sim_page.h"
 
 #include <httplib.h>
@@ -180,6 +181,9 @@ void RouterSim::Impl::answerPage(LogKind kind, Fault fault, const Options& curre
 
     std::string html = renderPage(kind, current.style, log, label, fault == Fault::MarkersInMarkup);
     if (fault == Fault::DeepNesting) html = nestedPage(kind, current.style, log, label);
+    if (isHostileMarkup(fault)) {
+        html = hostilePage(fault, kind, current.style, log, label, current.hostileBytes);
+    }
     auto page = std::make_shared<const std::string>(encodePage(html, current.charset));
     if (fault == Fault::CutBody) {
         res.set_content_provider(

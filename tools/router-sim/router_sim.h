@@ -31,6 +31,15 @@ enum class Fault {
     MarkersInMarkup,     // the normal page plus marker phrases in a comment, scripts, a style
                          // and hidden elements, none of which a browser renders as text
     DeepNesting,         // the normal page with its log inside 100,000 nested elements
+    // Markup built to make a parser slow or hungry, hostileBytes long, the log inside it:
+    HostileDivNesting,     // nested <div>
+    HostileListNesting,    // nested <ul><li>
+    HostileBoldNesting,    // nested <b id=N>
+    HostileAttributes,     // one element with very many attributes
+    HostileLongAttribute,  // one very long attribute
+    HostileAnchorDiv,      // <a><div> repeated, each <a> misnested
+    HostileDivParagraph,   // nested <div><p>
+    HostileParagraphBold,  // <p><b id=N>x</p> repeated: memory more than time
 };
 
 struct Options {
@@ -41,6 +50,7 @@ struct Options {
     Fault fault = Fault::None;
     std::string redirectTarget = {};        // for RedirectOtherHost, e.g. "http://127.0.0.2:PORT/"
     std::size_t hugeBodyBytes = 40u << 20;  // for HugeBody
+    std::size_t hostileBytes = 1u << 20;    // for the hostile-markup faults
     int firewallLines = 5;                  // firewall entries in the system log
     bool allowAnyHost = false;  // start() refuses addresses outside loopback unless this is set
 };

@@ -20,7 +20,7 @@ constexpr std::array<std::pair<PageStyle, std::string_view>, 5> kStyles{{
     {PageStyle::DivLines, "div"},
 }};
 
-constexpr std::array<std::pair<Fault, std::string_view>, 15> kFaults{{
+constexpr std::array<std::pair<Fault, std::string_view>, 23> kFaults{{
     {Fault::None, "none"},
     {Fault::Status403, "status-403"},
     {Fault::Status404, "status-404"},
@@ -36,6 +36,14 @@ constexpr std::array<std::pair<Fault, std::string_view>, 15> kFaults{{
     {Fault::UnknownCharset, "unknown-charset"},
     {Fault::MarkersInMarkup, "markers-in-markup"},
     {Fault::DeepNesting, "deep-nesting"},
+    {Fault::HostileDivNesting, "hostile-div"},
+    {Fault::HostileListNesting, "hostile-ul-li"},
+    {Fault::HostileBoldNesting, "hostile-b-id"},
+    {Fault::HostileAttributes, "hostile-attributes"},
+    {Fault::HostileLongAttribute, "hostile-long-attribute"},
+    {Fault::HostileAnchorDiv, "hostile-a-div"},
+    {Fault::HostileDivParagraph, "hostile-div-p"},
+    {Fault::HostileParagraphBold, "hostile-p-b-id"},
 }};
 
 std::string folded(std::string_view name) {

@@ -37,10 +37,6 @@ void ParsedHtml::Release(void* self, void* memory) {
 }
 
 ParsedHtml::ParsedHtml(QByteArray utf8) : source_(std::move(utf8)) {
-    // Gumbo skips a byte-order mark at the start of its input, but the page's own mark is gone by
-    // now (decoding took it): a U+FEFF still there is text. One more mark in front keeps it.
-    static constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-    if (source_.startsWith(kByteOrderMark)) source_.prepend(kByteOrderMark);
     GumboOptions options = kGumboDefaultOptions;
     options.allocator = &ParsedHtml::Allocate;
     options.deallocator = &ParsedHtml::Release;

@@ -9,18 +9,13 @@
 namespace quorvane {
 namespace {
 
-bool IsElement(const GumboNode* node, GumboTag tag) {
-    return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
-           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
-}
-
 bool IsRenderedElement(const GumboNode* node, GumboTag tag) {
-    return IsElement(node, tag) && !HasAttribute(node->v.element, "hidden");
+    return IsHtmlElement(node, tag) && !HasAttribute(node->v.element, "hidden");
 }
 
 bool IsTableSection(const GumboNode* node) {
-    return IsElement(node, GUMBO_TAG_THEAD) || IsElement(node, GUMBO_TAG_TBODY) ||
-           IsElement(node, GUMBO_TAG_TFOOT);
+    return IsHtmlElement(node, GUMBO_TAG_THEAD) || IsHtmlElement(node, GUMBO_TAG_TBODY) ||
+           IsHtmlElement(node, GUMBO_TAG_TFOOT);
 }
 
 const GumboVector& Siblings(const GumboNode* node) {
@@ -70,16 +65,32 @@ bool ChildIsRendered(Box parent, const GumboNode* child, bool& summaryTaken) {
             // White space between a table's parts forms no box.
             return child->type == GUMBO_NODE_ELEMENT;
         case Box::Select:
-            return IsElement(child, GUMBO_TAG_OPTION) || IsElement(child, GUMBO_TAG_OPTGROUP);
+            return IsHtmlElement(child, GUMBO_TAG_OPTION) ||
+                   IsHtmlElement(child, GUMBO_TAG_OPTGROUP);
         case Box::OptionGroup:
-            return IsElement(child, GUMBO_TAG_OPTION);
+            return IsHtmlElement(child, GUMBO_TAG_OPTION);
         case Box::ClosedDetails:
-            if (summaryTaken || !IsElement(child, GUMBO_TAG_SUMMARY)) return false;
+            if (summaryTaken || !IsHtmlElement(child, GUMBO_TAG_SUMMARY)) return false;
             summaryTaken = true;
             return true;
         default:
             return true;
     }
+}
+
+// A textarea's value has its line breaks normalized to LF, a carriage return from "&#13;"
+// included, where a <pre> keeps it.
+std::string TextAreaValue(std::string_view text) {
+    std::string value;
+    value.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            value.push_back(text[i]);
+        } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+            value.push_back('\n');
+        }
+    }
+    return value;
 }
 
 struct Frame {
@@ -101,8 +112,13 @@ public:
             if (frame.nextChild < children.length) {
                 const auto* child = static_cast<const GumboNode*>(children.data[frame.nextChild++]);
                 const bool preformatted = frame.preformatted;
+                const bool textArea = frame.box == Box::TextArea;
                 // Visit() may grow the stack, so `frame` is not used after it.
-                if (ChildIsRendered(frame.box, child, frame.summaryTaken)) {
+                if (!ChildIsRendered(frame.box, child, frame.summaryTaken)) continue;
+                if (textArea &&
+                    (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE)) {
+                    text_.AppendPreformatted(TextAreaValue(child->v.text.text));
+                } else {
                     Visit(child, preformatted);
                 }
                 continue;
@@ -135,12 +151,26 @@ private:
         }
     }
 
-    // A block stands on lines of its own, a paragraph with a blank line on either side; the same
-    // count applies where the box opens and where it closes.
-    static int RequiredLineBreaks(Box box) { return box == Box::Paragraph ? 2 : 1; }
+    // A block-level box stands on lines of its own, a paragraph with a blank line on either side;
+    // the same count applies where the box opens and where it closes. Other boxes require none.
+    static int RequiredLineBreaks(Box box) {
+        switch (box) {
+            case Box::Paragraph:
+                return 2;
+            case Box::Block:
+            case Box::Table:
+            case Box::Preformatted:
+            case Box::TextArea:
+            case Box::OptionGroup:
+            case Box::ClosedDetails:
+                return 1;
+            default:
+                return 0;
+        }
+    }
 
     void Open(const GumboNode* element, bool preformatted) {
-        const Box box = BoxOf(element->v.element);
+        const Box box = BoxOf(*element);
         switch (box) {
             case Box::None:
                 return;
@@ -155,21 +185,16 @@ private:
                 text_.AppendAtomicInline();
                 text_.EndLine();
                 break;
-            case Box::Block:
-            case Box::Table:
-            case Box::Preformatted:
-            case Box::ClosedDetails:
-            case Box::Paragraph:
-                text_.RequireLineBreaks(RequiredLineBreaks(box));
-                break;
             case Box::TableRow:
             case Box::TableCell:
                 text_.EndLine();
                 break;
             default:
+                if (RequiredLineBreaks(box) > 0) text_.RequireLineBreaks(RequiredLineBreaks(box));
                 break;
         }
-        stack_.push_back({element, box, preformatted || box == Box::Preformatted});
+        const bool keepsWhiteSpace = box == Box::Preformatted || box == Box::TextArea;
+        stack_.push_back({element, box, preformatted || keepsWhiteSpace});
     }
 
     void Close(const Frame& frame) {
@@ -178,13 +203,6 @@ private:
             case Box::Select:
                 text_.EndLine();
                 text_.AppendAtomicInline();
-                break;
-            case Box::Block:
-            case Box::Table:
-            case Box::Preformatted:
-            case Box::ClosedDetails:
-            case Box::Paragraph:
-                text_.RequireLineBreaks(RequiredLineBreaks(frame.box));
                 break;
             case Box::TableRow:
                 text_.EndLine();
@@ -195,6 +213,9 @@ private:
                 if (!IsLastCellOfRow(frame.node)) text_.AppendTab();
                 break;
             default:
+                if (RequiredLineBreaks(frame.box) > 0) {
+                    text_.RequireLineBreaks(RequiredLineBreaks(frame.box));
+                }
                 break;
         }
     }
@@ -208,7 +229,9 @@ const GumboNode* BodyOf(const GumboNode* root) {
     const GumboVector& children = root->v.element.children;
     for (unsigned i = 0; i < children.length; ++i) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (IsElement(child, GUMBO_TAG_BODY) || IsElement(child, GUMBO_TAG_FRAMESET)) return child;
+        if (IsHtmlElement(child, GUMBO_TAG_BODY) || IsHtmlElement(child, GUMBO_TAG_FRAMESET)) {
+            return child;
+        }
     }
     return nullptr;
 }

@@ -1,11 +1,28 @@
 #include "element_box.h"
 
-#include <string_view>
-
 namespace quorvane {
 
 bool HasAttribute(const GumboElement& element, const char* name) {
     return gumbo_get_attribute(&element.attributes, name) != nullptr;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+bool IsHtmlElement(const GumboNode* node, GumboTag tag) {
+    return node != nullptr && node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
+           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+}
+
+bool AttributeEquals(const GumboElement& element, const char* name, std::string_view value) {
+    const GumboAttribute* attribute = gumbo_get_attribute(&element.attributes, name);
+    return attribute != nullptr && EqualsNoCase(attribute->value, value);
 }
 
 namespace {
@@ -16,15 +33,6 @@ std::string_view TagName(const GumboElement& element) {
     if (name.data == nullptr || name.length < 2) return {};  // made up by the parser
     gumbo_tag_from_original_text(&name);
     return {name.data, name.length};
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 // Only SVG's text content is rendered as text; its text elements lay out as blocks.
@@ -39,7 +47,8 @@ Box SvgBox(const GumboElement& element) {
     return Box::None;
 }
 
-Box HtmlBox(const GumboElement& element) {
+Box HtmlBox(const GumboNode& node) {
+    const GumboElement& element = node.v.element;
     switch (element.tag) {
         case GUMBO_TAG_AREA:
         case GUMBO_TAG_BASE:
@@ -72,7 +81,14 @@ Box HtmlBox(const GumboElement& element) {
             return Box::None;
         case GUMBO_TAG_IMG:
         case GUMBO_TAG_IMAGE:
+            // The align attribute floats an image, and a float is block-level.
+            if (AttributeEquals(element, "align", "left") ||
+                AttributeEquals(element, "align", "right")) {
+                return Box::Block;
+            }
+            return Box::Replaced;
         case GUMBO_TAG_INPUT:
+            return AttributeEquals(element, "type", "hidden") ? Box::None : Box::Replaced;
         case GUMBO_TAG_EMBED:
         case GUMBO_TAG_KEYGEN:
             return Box::Replaced;
@@ -88,7 +104,6 @@ Box HtmlBox(const GumboElement& element) {
         case GUMBO_TAG_FIGURE:
         case GUMBO_TAG_FIGCAPTION:
         case GUMBO_TAG_FOOTER:
-        case GUMBO_TAG_FORM:
         case GUMBO_TAG_HEADER:
         case GUMBO_TAG_HR:
         case GUMBO_TAG_LEGEND:
@@ -119,18 +134,30 @@ Box HtmlBox(const GumboElement& element) {
         case GUMBO_TAG_FRAMESET:
         case GUMBO_TAG_FRAME:
             return Box::Block;
+        case GUMBO_TAG_FORM:
+            // The parser leaves a form that opens among a table's parts empty there, and the
+            // default style sheet hides it.
+            if (IsHtmlElement(node.parent, GUMBO_TAG_TABLE) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_THEAD) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_TBODY) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_TFOOT) ||
+                IsHtmlElement(node.parent, GUMBO_TAG_TR)) {
+                return Box::None;
+            }
+            return Box::Block;
         case GUMBO_TAG_DETAILS:
             return HasAttribute(element, "open") ? Box::Block : Box::ClosedDetails;
         case GUMBO_TAG_P:
             return Box::Paragraph;
-        // A textarea is rendered as a box of preformatted lines rather than left out as
-        // browsers do, because a router may show its log in one.
         case GUMBO_TAG_PRE:
         case GUMBO_TAG_LISTING:
         case GUMBO_TAG_XMP:
         case GUMBO_TAG_PLAINTEXT:
-        case GUMBO_TAG_TEXTAREA:
             return Box::Preformatted;
+        // A textarea is rendered as a box of preformatted lines rather than left out as
+        // browsers do, because a router may show its log in one.
+        case GUMBO_TAG_TEXTAREA:
+            return Box::TextArea;
         case GUMBO_TAG_BR:
             return Box::LineBreak;
         case GUMBO_TAG_TABLE:
@@ -164,11 +191,12 @@ Box HtmlBox(const GumboElement& element) {
 
 }  // namespace
 
-Box BoxOf(const GumboElement& element) {
+Box BoxOf(const GumboNode& node) {
+    const GumboElement& element = node.v.element;
     if (HasAttribute(element, "hidden")) return Box::None;
     switch (element.tag_namespace) {
         case GUMBO_NAMESPACE_HTML:
-            return HtmlBox(element);
+            return HtmlBox(node);
         case GUMBO_NAMESPACE_SVG:
             return SvgBox(element);
         default:

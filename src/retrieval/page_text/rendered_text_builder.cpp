@@ -1,5 +1,6 @@
 #include "rendered_text_builder.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <utility>
 
@@ -87,7 +88,11 @@ QString RenderedTextBuilder::Finish() {
     pendingLineBreaks_ = 0;
     pendingSpace_ = false;
     atLineStart_ = true;
-    return QString::fromUtf8(std::exchange(text_, {}));
+    // Not QString::fromUtf8, which takes a leading U+FEFF for a byte-order mark and drops it:
+    // the page's own mark went with decoding, so one here is text.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                       QStringConverter::Flag::Stateless);
+    return decoder.decode(std::exchange(text_, {}));
 }
 
 }  // namespace quorvane

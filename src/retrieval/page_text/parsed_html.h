@@ -3,6 +3,7 @@
 #include <gumbo.h>
 
 #include <QByteArray>
+#include <string_view>
 
 namespace quorvane {
 
@@ -18,6 +19,8 @@ public:
 
     // The <html> element, or null if the parser gave nothing.
     const GumboNode* Root() const;
+    // The text that source positions in the tree refer to.
+    std::string_view Source() const { return {source_.constData(), size_t(source_.size())}; }
 
 private:
     struct Block;

@@ -1,0 +1,61 @@
+// quorvane-page-reader: reads one page with the static renderer, in a process of its own so that
+// a page built to be slow or to eat memory can be stopped at once and is held to the limits its
+// parent sets (see StaticPageReader).
+//
+// Standard input: the page's Content-Type value on the first line, then the body bytes to the end.
+// Standard output: "text\n" followed by the page's text in UTF-8, or "engine\n" when only the
+// browser engine can give the page's text exactly. Exit status 0; 2 for input without the first
+// line, 3 when the answer could not be written.
+
+#include <unistd.h>
+
+#include <QByteArray>
+#include <cerrno>
+#include <optional>
+
+#include "page_text.h"
+
+namespace {
+
+QByteArray ReadAll(int fd) {
+    QByteArray input;
+    for (;;) {
+        constexpr qsizetype kChunk = 1 << 16;
+        const qsizetype used = input.size();
+        input.resize(used + kChunk);
+        const ssize_t got = ::read(fd, input.data() + used, kChunk);
+        if (got < 0 && errno == EINTR) {
+            input.resize(used);
+            continue;
+        }
+        input.resize(used + (got > 0 ? got : 0));
+        if (got <= 0) return input;
+    }
+}
+
+bool WriteAll(int fd, QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const ssize_t written = ::write(fd, bytes.data(), size_t(bytes.size()));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main() {
+    QByteArray body = ReadAll(STDIN_FILENO);
+    const qsizetype lineEnd = body.indexOf('\n');
+    if (lineEnd < 0) return 2;
+    const QByteArray contentType = body.first(lineEnd);
+    body.remove(0, lineEnd + 1);
+
+    const std::optional<QString> text = quorvane::StaticPageText(body, contentType);
+    body = QByteArray();
+    const bool written =
+        text ? WriteAll(STDOUT_FILENO, "text\n") && WriteAll(STDOUT_FILENO, text->toUtf8())
+             : WriteAll(STDOUT_FILENO, "engine\n");
+    return written ? 0 : 3;
+}

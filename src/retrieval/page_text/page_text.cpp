@@ -1,0 +1,91 @@
+#include "page_text.h"
+
+#include "charset_decoding.h"
+#include "charset_sniffing.h"
+#include "control_char_shield.h"
+#include "html_inner_text.h"
+#include "parsed_html.h"
+#include "static_markup.h"
+
+namespace quorvane {
+namespace {
+
+struct Sniffed {
+    QByteArray encoding;
+    qsizetype bomLength = 0;
+};
+
+enum class Prescan { Meta, None };
+
+Sniffed SniffEncoding(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
+    if (body.startsWith("\xEF\xBB\xBF")) return {"UTF-8", 3};
+    if (body.startsWith("\xFE\xFF")) return {"UTF-16BE", 2};
+    if (body.startsWith("\xFF\xFE")) return {"UTF-16LE", 2};
+    // An unknown label is passed over, as browsers do, in favour of the next source.
+    if (QByteArray encoding = EncodingForLabel(CharsetFromContentType(contentType));
+        !encoding.isEmpty()) {
+        return {encoding};
+    }
+    if (prescan == Prescan::Meta) {
+        if (QByteArray encoding = PrescanMetaCharset(body); !encoding.isEmpty()) return {encoding};
+    }
+    return {"windows-1252"};
+}
+
+QString RenderedText(const ParsedHtml& parsed) {
+    return UnshieldControlCharacters(RenderedBodyText(parsed.Root()));
+}
+
+QString Decode(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
+    const Sniffed sniffed = SniffEncoding(body, contentType, prescan);
+    return DecodeWithEncoding(QByteArrayView(body).sliced(sniffed.bomLength), sniffed.encoding);
+}
+
+}  // namespace
+
+QString DecodePageBytes(const QByteArray& body, const QByteArray& contentType) {
+    return Decode(body, contentType, Prescan::Meta);
+}
+
+QString BodyInnerText(const QString& html) {
+    return RenderedText(ParsedHtml(ShieldControlCharacters(html).toUtf8()));
+}
+
+std::optional<QString> StaticBodyText(const QString& html) {
+    const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
+    if (!IsStaticMarkup(parsed.Root(), parsed.Source())) return std::nullopt;
+    return RenderedText(parsed);
+}
+
+QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
+    const QString text = Decode(body, contentType, Prescan::None);
+    QString lines;
+    lines.reserve(text.size() + text.size() / 32 + 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            lines += QLatin1String("\r\n");
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        } else {
+            lines += c;
+        }
+    }
+    if (!lines.isEmpty() && !lines.endsWith(QLatin1String("\r\n"))) lines += QLatin1String("\r\n");
+    return lines;
+}
+
+std::optional<QString> StaticPageText(const QByteArray& body, const QByteArray& contentType) {
+    switch (ClassifyContentType(contentType)) {
+        case ContentKind::Text:
+            return TextFileText(body, contentType);
+        case ContentKind::Html:
+            // Browsers read XHTML with an XML parser, whose tree an HTML parse does not match.
+            if (IsXhtmlType(contentType)) return std::nullopt;
+            return StaticBodyText(DecodePageBytes(body, contentType));
+        case ContentKind::Other:
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <gumbo.h>
+
+#include <string_view>
+
+namespace quorvane {
+
+// Whether the static renderer gives the document exactly the text that a browser engine gives
+// it: nothing in it runs script or brings style (a script, an event handler, a style element or
+// attribute, a linked style sheet), and every element is one whose rendering was checked against
+// the engine's. `root` is the <html> element of a parse of `source`, UTF-8.
+bool IsStaticMarkup(const GumboNode* root, std::string_view source);
+
+}  // namespace quorvane

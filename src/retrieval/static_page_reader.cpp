@@ -1,0 +1,159 @@
+#include "static_page_reader.h"
+
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStringDecoder>
+
+namespace quorvane {
+namespace {
+
+const QString kProgramName = QStringLiteral("quorvane-page-reader");
+
+QString& ExplicitProgramPath() {
+    static QString path;
+    return path;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSpaceCanBeLimited = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+#else
+constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
+// Runs in the child between fork and exec, so it makes system calls only. Past the soft CPU limit
+// the kernel sends SIGXCPU, a second later SIGKILL. A helper that dies leaves no core file behind.
+void ApplyLimits(StaticPageReader::Limits limits) {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const auto seconds = static_cast<rlim_t>(limits.cpuSeconds);
+    const rlimit cpu{seconds, seconds + 1};
+    setrlimit(RLIMIT_CPU, &cpu);
+    if (kAddressSpaceCanBeLimited) {
+        const auto bytes = static_cast<rlim_t>(limits.memoryBytes);
+        const rlimit memory{bytes, bytes};
+        setrlimit(RLIMIT_AS, &memory);
+    }
+}
+
+}  // namespace
+
+StaticPageReader::StaticPageReader(QObject* parent) : StaticPageReader(Limits{}, parent) {}
+
+StaticPageReader::StaticPageReader(Limits limits, QObject* parent)
+    : QObject(parent), limits_(limits) {}
+
+StaticPageReader::~StaticPageReader() { abandon(); }
+
+QString StaticPageReader::programPath() {
+    if (!ExplicitProgramPath().isEmpty()) return ExplicitProgramPath();
+    const QDir bin(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {bin.filePath(kProgramName), bin.filePath("../libexec/quorvane/" + kProgramName)}) {
+        if (QFileInfo(candidate).isExecutable()) return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
+void StaticPageReader::setProgramPath(const QString& path) { ExplicitProgramPath() = path; }
+
+bool StaticPageReader::limitsMemory() { return kAddressSpaceCanBeLimited; }
+
+void StaticPageReader::read(const QByteArray& body, const QByteArray& contentType) {
+    abandon();
+    const quint64 read = ++reads_;
+    const QString program = programPath();
+    if (program.isEmpty()) {
+        finishLater(read, Outcome::Unavailable);
+        return;
+    }
+    auto* process = new QProcess(this);
+    process_ = process;
+    process->setProgram(program);
+    // The helper's diagnostics (a sanitizer's report, say) belong with the program's own.
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const Limits limits = limits_;
+    process->setChildProcessModifier([limits] { ApplyLimits(limits); });
+    connect(process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
+        onProcessFinished(status == QProcess::NormalExit && exitCode == 0);
+    });
+    // Qt may report a failed start from within start().
+    connect(process, &QProcess::errorOccurred, this, [this, read](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) finishLater(read, Outcome::Unavailable);
+    });
+    process->start(QIODevice::ReadWrite);
+    // A header value holds no line break; one that did would end the first line early.
+    QByteArray type = contentType;
+    type.replace('\n', ' ').replace('\r', ' ');
+    process->write(type + '\n');
+    process->write(body);
+    process->closeWriteChannel();
+}
+
+void StaticPageReader::onProcessFinished(bool succeeded) {
+    if (!process_) return;
+    const QByteArray output = process_->readAllStandardOutput();
+    if (!succeeded) {
+        finish(Outcome::TooComplex);
+    } else if (output == "engine\n") {
+        finish(Outcome::NeedsEngine);
+    } else if (output.startsWith("text\n")) {
+        // A leading U+FEFF is text: the page's own byte-order mark went with decoding.
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                           QStringConverter::Flag::Stateless);
+        finish(Outcome::Text, decoder.decode(QByteArrayView(output).sliced(5)));
+    } else {
+        finish(Outcome::TooComplex);
+    }
+}
+
+void StaticPageReader::finishLater(quint64 read, Outcome outcome) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, read, outcome] {
+            if (read == reads_) finish(outcome);
+        },
+        Qt::QueuedConnection);
+}
+
+void StaticPageReader::finish(Outcome outcome, const QString& text) {
+    if (process_) {
+        process_->disconnect(this);
+        process_->deleteLater();
+        process_.clear();
+    }
+    emit finished(outcome, text);
+}
+
+// A killed helper takes a moment to give its memory back; QProcess's destructor would wait for
+// that on this thread. So the process object outlives the read until the system reports the end,
+// and goes with the application at the latest.
+void StaticPageReader::abandon() {
+    ++reads_;
+    if (!process_) return;
+    QProcess* process = process_;
+    process_.clear();
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
+    }
+    process->kill();
+    if (QCoreApplication::instance() == nullptr) {
+        delete process;  // no event loop will report the end
+        return;
+    }
+    process->setParent(QCoreApplication::instance());
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+}
+
+}  // namespace quorvane
