@@ -1,4 +1,5 @@
 #include "caption_fit.h"
+#include "engine_host.h"
 #include "window_driver.h"
 
 #include <QAccessible>
@@ -184,7 +185,10 @@ private slots:
         routersim::RouterSim sim({.password = password.toStdString()});
         QVERIFY(sim.start());
         window_.typeLogin(sim, password);
+        // The web engine starts with the first page that needs it, never with the window.
+        QVERIFY(!window_.form->findChild<EngineHost*>());
         QVERIFY(window_.press(button.toLatin1().constData()));
+        QVERIFY(window_.form->findChild<EngineHost*>());
         const auto requests = sim.requests();
         QCOMPARE(requests.size(), std::size_t(1));
         QCOMPARE(QString::fromStdString(requests[0].target), path);

@@ -2,6 +2,7 @@
 
 #include "main_window.h"
 #include "router_sim.h"
+#include "static_page_reader.h"
 #include "wait_until.h"
 
 #include <QAbstractButton>
