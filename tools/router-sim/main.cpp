@@ -17,7 +17,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: quorvane-router-sim [--host ADDRESS] [--port N] [--password TEXT]\n"
     "         [--style pre|br|table|textarea|div] [--charset utf-8|windows-1252]\n"
-    "         [--fault NAME] [--redirect-target URL] [--firewall-lines N] [--allow-any-host]\n"
+    "         [--fault NAME] [--redirect-target URL] [--trickle-ms N] [--firewall-lines N]\n"
+    "         [--allow-any-host]\n"
     "  --host            address to listen on (default 127.0.0.1; loopback only unless\n"
     "                    --allow-any-host is given)\n"
     "  --port            port to listen on (default 0: any free port)\n"
@@ -25,8 +26,12 @@ constexpr char kUsage[] =
     "  --fault           none, status-403, status-404, status-500, empty-page,\n"
     "                    redirect-same-origin, redirect-other-host, never-answer, cut-body,\n"
     "                    huge-body, slow-body, binary-body, unknown-charset, markers-in-markup,\n"
-    "                    deep-nesting\n"
-    "  --redirect-target where redirect-other-host sends the client, e.g. http://127.0.0.2:8080\n";
+    "                    deep-nesting, status-204, status-304, redirect-without-location,\n"
+    "                    gzip-body, early-hints, plain-text, octet-stream, redirect-to-login,\n"
+    "                    redirect-other-log, redirect-elsewhere, not-http, header-flood,\n"
+    "                    trickle, long-reason\n"
+    "  --redirect-target where redirect-other-host sends the client, e.g. http://127.0.0.2:8080\n"
+    "  --trickle-ms      milliseconds between two bytes of the trickle fault (default 1000)\n";
 
 struct Arguments {
     std::string host = "127.0.0.1";
@@ -74,6 +79,10 @@ std::string parse(int argc, char** argv, Arguments& args) {
             args.options.fault = *fault;
         } else if (flag == "--redirect-target") {
             args.options.redirectTarget = value;
+        } else if (flag == "--trickle-ms") {
+            int milliseconds = 0;
+            if (!parsePort(value, milliseconds)) return "not a number of milliseconds: " + value;
+            args.options.trickleInterval = std::chrono::milliseconds(milliseconds);
         } else if (flag == "--firewall-lines") {
             if (!parsePort(value, args.options.firewallLines)) return "not a count: " + value;
         } else {

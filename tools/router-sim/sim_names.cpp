@@ -20,7 +20,7 @@ constexpr std::array<std::pair<PageStyle, std::string_view>, 5> kStyles{{
     {PageStyle::DivLines, "div"},
 }};
 
-constexpr std::array<std::pair<Fault, std::string_view>, 15> kFaults{{
+constexpr std::array<std::pair<Fault, std::string_view>, 29> kFaults{{
     {Fault::None, "none"},
     {Fault::Status403, "status-403"},
     {Fault::Status404, "status-404"},
@@ -36,6 +36,20 @@ constexpr std::array<std::pair<Fault, std::string_view>, 15> kFaults{{
     {Fault::UnknownCharset, "unknown-charset"},
     {Fault::MarkersInMarkup, "markers-in-markup"},
     {Fault::DeepNesting, "deep-nesting"},
+    {Fault::Status204, "status-204"},
+    {Fault::Status304, "status-304"},
+    {Fault::RedirectWithoutLocation, "redirect-without-location"},
+    {Fault::GzipBody, "gzip-body"},
+    {Fault::EarlyHints, "early-hints"},
+    {Fault::PlainText, "plain-text"},
+    {Fault::OctetStream, "octet-stream"},
+    {Fault::RedirectToLogin, "redirect-to-login"},
+    {Fault::RedirectOtherLog, "redirect-other-log"},
+    {Fault::RedirectElsewhere, "redirect-elsewhere"},
+    {Fault::NotHttp, "not-http"},
+    {Fault::HeaderFlood, "header-flood"},
+    {Fault::Trickle, "trickle"},
+    {Fault::LongReason, "long-reason"},
 }};
 
 std::string folded(std::string_view name) {
