@@ -30,26 +30,30 @@ void BrowserInstance::Navigate(const QUrl& url) {
         });
         return;
     }
-    auto* fetch = new PageFetch(url, this);
+    // Instance 1 fetches the router's own log page: a redirect may change its query, never
+    // the page.
+    auto* fetch = new PageFetch(url, CredentialsFromUserInfo(url), RedirectPolicy::SamePath,
+                                fetchLimits_, this);
     fetch_ = fetch;
-    connect(fetch, &PageFetch::finished, this,
-            [this](const QUrl& finalUrl, const QByteArray& body, const QByteArray& contentType) {
-                abandonFetch();
-                complete(finalUrl, body, contentType);
-            });
-    connect(fetch, &PageFetch::failed, this,
-            [this](const QUrl& failedUrl, const QString& message, int status) {
-                abandonFetch();
-                emit NavigateError(index_, failedUrl.toString(), message, status);
-            });
+    connect(fetch, &PageFetch::finished, this, [this](const FetchedPage& page) {
+        abandonFetch();
+        complete(page.url, page.body, page.contentType);
+    });
+    const QString reported = url.toString(QUrl::RemoveUserInfo);
+    connect(fetch, &PageFetch::failed, this, [this, reported](const FetchFailure& failure) {
+        abandonFetch();
+        emit NavigateError(index_, reported, FailureSentence(failure), failure.httpStatus);
+    });
     fetch->start();
 }
 
 // Handlers of our events may navigate again while a fetch is still emitting, so a fetch is never
-// deleted on the spot: it is cut off from this instance and deleted by the event loop.
+// deleted on the spot: it is cut off from this instance, its connection is dropped, and the
+// event loop deletes it.
 void BrowserInstance::abandonFetch() {
     if (!fetch_) return;
     fetch_->disconnect(this);
+    fetch_->abort();  // its connection goes now, whenever the object itself goes
     fetch_->deleteLater();
     fetch_.clear();
 }
@@ -75,6 +79,13 @@ WebBrowserCollection::WebBrowserCollection(QWidget* container, const QRect& geom
     BrowserInstance* designed = create(0);
     designed->setGeometry(geometry);
     designed->setVisible(false);
+}
+
+void WebBrowserCollection::setFetchLimits(const FetchLimits& limits) {
+    fetchLimits_ = limits;
+    for (BrowserInstance* instance : std::as_const(instances_)) {
+        if (instance) instance->setFetchLimits(limits);
+    }
 }
 
 int WebBrowserCollection::count() const {
@@ -103,6 +114,7 @@ void WebBrowserCollection::unload(int index) {
 BrowserInstance* WebBrowserCollection::create(int index) {
     if (instances_.size() <= index) instances_.resize(index + 1);
     auto* instance = new BrowserInstance(index, container_);
+    instance->setFetchLimits(fetchLimits_);
     instances_[index] = instance;
     connect(instance, &BrowserInstance::DocumentComplete, this,
             &WebBrowserCollection::DocumentComplete);

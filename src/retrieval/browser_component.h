@@ -1,5 +1,7 @@
 #pragma once
 
+#include "page_fetch.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -8,8 +10,6 @@
 #include <QWidget>
 
 namespace quorvane {
-
-class PageFetch;
 
 // One browser instance: a widget that the user never sees (it stands outside the window) and
 // that fetches a page asynchronously and keeps the text of its body.
@@ -25,6 +25,9 @@ public:
     // "about:blank" completes with an empty document.
     void Navigate(const QUrl& url);
 
+    // Limits of the fetches that start from now on.
+    void setFetchLimits(const FetchLimits& limits) { fetchLimits_ = limits; }
+
     // The plain text of the completed document's body, lines ended by CR LF.
     const QString& bodyText() const { return bodyText_; }
 
@@ -39,6 +42,7 @@ private:
 
     int index_;
     QPointer<PageFetch> fetch_;
+    FetchLimits fetchLimits_;
     quint64 navigation_ = 0;
     QString bodyText_;
 };
@@ -56,6 +60,8 @@ public:
     BrowserInstance* load(int index);
     // Destroys the instance with any page it holds or loads; its events are never raised.
     void unload(int index);
+    // Limits of every fetch that an instance starts from now on, the instances to come included.
+    void setFetchLimits(const FetchLimits& limits);
 
 signals:
     void DocumentComplete(int index, const QString& url);
@@ -65,6 +71,7 @@ private:
     BrowserInstance* create(int index);
 
     QWidget* container_;
+    FetchLimits fetchLimits_;
     QList<BrowserInstance*> instances_;  // by index; null where unloaded
 };
 
