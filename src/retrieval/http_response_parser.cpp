@@ -7,12 +7,14 @@ namespace quorvane {
 namespace {
 
 constexpr QByteArrayView kVersionPrefix = "HTTP/1.";
+constexpr qsizetype kStatusStart = 13;  // "HTTP/1.1 200 " up to the blank after the code
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Whether the bytes so far can still begin "HTTP/1.x NNN", followed by a blank or the line end.
-bool CouldStartStatusLine(QByteArrayView start) {
-    for (qsizetype i = 0; i < std::min<qsizetype>(start.size(), 13); ++i) {
+// Where the bytes so far stop being able to begin "HTTP/1.x NNN" followed by a blank or the line
+// end: the index of the first byte that does not fit, or -1.
+qsizetype StatusLineMismatch(QByteArrayView start) {
+    for (qsizetype i = 0; i < std::min(start.size(), kStatusStart); ++i) {
         const char c = start[i];
         bool fits = false;
         if (i < kVersionPrefix.size()) {
@@ -21,12 +23,14 @@ bool CouldStartStatusLine(QByteArrayView start) {
             fits = c == ' ';
         } else if (i == 12) {
             fits = c == ' ' || c == '\r' || c == '\n';
+        } else if (i == 9) {
+            fits = c >= '1' && c <= '9';  // no status code starts with 0
         } else {
             fits = IsDigit(c);
         }
-        if (!fits) return false;
+        if (!fits) return i;
     }
-    return true;
+    return -1;
 }
 
 int HexValue(char c) {
@@ -84,6 +88,20 @@ HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes) {
             case Phase::ChunkDataEnd: {
                 const qsizetype end = rest.indexOf('\n');
                 take = end < 0 ? rest.size() : end + 1;
+                // A non-HTTP answer is told from its first bytes, unless a limit broke before
+                // the byte that shows it: the first rule broken decides, however the bytes are
+                // split.
+                if (phase_ == Phase::StatusLine && line_.size() < kStatusStart) {
+                    const qsizetype more = std::min(take, kStatusStart - line_.size());
+                    const qsizetype bad =
+                        StatusLineMismatch(line_ + rest.first(more).toByteArray());
+                    const qint64 upToBad = bad - line_.size() + 1;
+                    if (bad >= 0 && headerBytes_ + upToBad <= limits_.maxHeaderBytes &&
+                        consumed_ + upToBad <= limits_.maxTotalBytes) {
+                        fail(State::NotHttp);
+                        break;
+                    }
+                }
                 const bool header = phase_ == Phase::StatusLine || phase_ == Phase::Headers ||
                                     phase_ == Phase::Trailers;
                 if (header && headerBytes_ + take > limits_.maxHeaderBytes) {
@@ -97,10 +115,6 @@ HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes) {
                 if (header) headerBytes_ += take;
                 consumed_ += take;
                 line_.append(rest.first(take));
-                if (phase_ == Phase::StatusLine && !CouldStartStatusLine(line_)) {
-                    fail(State::NotHttp);
-                    break;
-                }
                 if (end >= 0) lineDone();
                 break;
             }
@@ -170,7 +184,7 @@ void HttpResponseParser::lineDone() {
 }
 
 void HttpResponseParser::statusLine(QByteArrayView line) {
-    // CouldStartStatusLine has checked the first 13 bytes; a shorter line must end at the code.
+    // StatusLineMismatch has checked the start, up to the line end of a line this short.
     if (line.size() < 12) {
         fail(State::NotHttp);
         return;
@@ -224,12 +238,12 @@ void HttpResponseParser::headerEnd() {
     if (hasHeader("Transfer-Encoding")) {
         // Transfer-Encoding overrides any Content-Length; unless chunked comes last, the end of
         // the connection ends the body.
-        const QList<QByteArrayView> codings = ListElements(header("Transfer-Encoding"));
-        const bool chunked =
-            !codings.isEmpty() && Trimmed(codings.last().first(codings.last().indexOf(';') < 0
-                                                                   ? codings.last().size()
-                                                                   : codings.last().indexOf(';')))
-                                          .compare("chunked", Qt::CaseInsensitive) == 0;
+        const QByteArray value = header("Transfer-Encoding");  // the views below point into it
+        const QList<QByteArrayView> codings = ListElements(value);
+        const QByteArrayView last = codings.isEmpty() ? QByteArrayView() : codings.last();
+        const qsizetype parameters = last.indexOf(';');
+        const bool chunked = Trimmed(parameters < 0 ? last : last.first(parameters))
+                                 .compare("chunked", Qt::CaseInsensitive) == 0;
         phase_ = chunked ? Phase::ChunkSize : Phase::UntilClose;
         return;
     }

@@ -146,6 +146,14 @@ private slots:
         row("HTTP/2", "HTTP/2 200\r\n\r\n", false, State::NotHttp, 0, "");
         row("lower-case name", "http/1.1 200 OK\r\n\r\n", false, State::NotHttp, 0, "");
         row("two-digit status", "HTTP/1.1 20 OK\r\n\r\n", false, State::NotHttp, 0, "");
+        row("status starting with 0", "HTTP/1.1 099 OK\r\n\r\n", false, State::NotHttp, 0, "");
+        row("not HTTP, before any limit", "HT" + QByteArray(20, '\0') + " 200 OK\r\n\r\n", false,
+            State::NotHttp, 0, "", 12, t);
+        const QByteArray interim = "HTTP/1.1 100 Continue\r\n\r\n";
+        row("the limit breaks first", interim + "HTTP/2.0 200 OK\r\n\r\n", false,
+            State::HeaderTooLarge, 0, "", interim.size() + 5, t);
+        row("the byte that is not HTTP comes first", interim + "HTTP/2.0 200 OK\r\n\r\n", false,
+            State::NotHttp, 0, "", interim.size() + 6, t);
         row("status run into the reason", "HTTP/1.1 200OK\r\n\r\n", false, State::NotHttp, 0, "");
 
         // Limits: exactly at a limit passes, one byte beyond fails.
