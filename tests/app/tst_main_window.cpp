@@ -143,8 +143,10 @@ private slots:
         window_.typeLogin(sim, QStringLiteral("demo"));
         QTest::keyClick(control("txtPort"), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(!window_.busy(), WindowDriver::kWaitMs);
-        QCOMPARE(sim.requests().size(), std::size_t(1));
+        // The password follows the router's challenge to the same page.
+        QCOMPARE(sim.requests().size(), std::size_t(2));
         QCOMPARE(sim.requests()[0].target, std::string("/doc/syslog.htm"));
+        QCOMPARE(sim.requests()[1].target, std::string("/doc/syslog.htm"));
     }
 
     void appFolderHasOneTrailingSeparator_data() {
@@ -185,9 +187,12 @@ private slots:
         window_.typeLogin(sim, password);
         QVERIFY(window_.press(button.toLatin1().constData()));
         const auto requests = sim.requests();
-        QCOMPARE(requests.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdString(requests[0].target), path);
-        QCOMPARE(requests[0].status, 200);  // the password arrived intact
+        // The first request carries no password; the answer to the router's challenge does.
+        QCOMPARE(requests.size(), std::size_t(2));
+        QCOMPARE(requests[0].status, 401);
+        QVERIFY(requests[0].authorization.empty());
+        QCOMPARE(QString::fromStdString(requests[1].target), path);
+        QCOMPARE(requests[1].status, 200);  // the password arrived intact
         auto* pass = control<QLineEdit>("txtPass");
         QCOMPARE(pass->echoMode(), QLineEdit::Password);
         QCOMPARE(pass->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, pass),
