@@ -181,19 +181,20 @@ void PageFetch::request(const QUrl& target) {
     }
     parser_ = std::make_unique<HttpResponseParser>(
         HttpResponseParser::Limits{limits_.maxHeaderBytes, limits_.maxTotalBytes});
-    credentialsSent_ = false;
+    credentialsSent_ = sendCredentials_;
     socket_ = new QTcpSocket(this);
     socket_->setProxy(QNetworkProxy::NoProxy);  // a router on the local network, always direct
     socket_->setReadBufferSize(kReadBufferBytes);
-    connect(socket_, &QTcpSocket::connected, this, &PageFetch::onConnected);
     connect(socket_, &QTcpSocket::readyRead, this, &PageFetch::onReadyRead);
     connect(socket_, &QTcpSocket::disconnected, this, &PageFetch::onDisconnected);
     connect(socket_, &QTcpSocket::errorOccurred, this, &PageFetch::onSocketError);
     idle_->start(limits_.idleTimeoutMs);
     socket_->connectToHost(target.host(), quint16(PortOf(target)));
+    // Buffered until the connection stands, then sent in one piece.
+    socket_->write(requestHead());
 }
 
-void PageFetch::onConnected() {
+QByteArray PageFetch::requestHead() {
     QByteArray head =
         "GET " + RequestTarget(current_) + " HTTP/1.1\r\nHost: " + HostForUrl(current_).toLatin1();
     if (PortOf(current_) != 80) head += ':' + QByteArray::number(PortOf(current_));
@@ -206,9 +207,8 @@ void PageFetch::onConnected() {
     if (sendCredentials_) {
         const QString pair = credentials_.user + u':' + credentials_.password;
         head += "Authorization: Basic " + pair.toUtf8().toBase64() + "\r\n";
-        credentialsSent_ = true;
     }
-    socket_->write(head + "\r\n");
+    return head + "\r\n";
 }
 
 void PageFetch::onReadyRead() {

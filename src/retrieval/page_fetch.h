@@ -74,7 +74,7 @@ signals:
 
 private:
     void request(const QUrl& target);
-    void onConnected();
+    QByteArray requestHead();
     void onReadyRead();
     void onDisconnected();
     void onSocketError();
