@@ -234,7 +234,7 @@ private slots:
         window_.tick("Check2");
         QVERIFY(window_.press("Command1"));
 
-        QCOMPARE(sim.clearRequestCount(), 1);
+        QCOMPARE(sim.clearsPerformed(), 1);
         QVERIFY(sim.systemLog().empty() || sim.systemLog().find("Firewall:") == std::string::npos);
         QCOMPARE(text("txtLog"), NewestFirst(log, QStringLiteral("Firewall:")));
         QCOMPARE(text("txtWANIP"), ValueAfter(log, QStringLiteral("WAN IP is ")));
@@ -260,12 +260,12 @@ private slots:
         window_.typeLogin(sim, QStringLiteral("demo"));
         window_.tick("Check2");
         QVERIFY(window_.press("Command1"));
-        QVERIFY(!window_.form->clearPending() || sim.clearRequestCount() == 1);
+        QVERIFY(!window_.form->clearPending() || sim.clearsPerformed() == 1);
         sim.setSystemLog(log);
         window_.tick("Check2", Qt::Unchecked);
         QVERIFY(window_.press("Command1"));
         QCOMPARE(text("txtLog"), NewestFirst(log, QStringLiteral("Firewall:")));
-        QCOMPARE(sim.clearRequestCount(), 1);
+        QCOMPARE(sim.clearsPerformed(), 1);
     }
 
     void securityLogListsThisYear() {
