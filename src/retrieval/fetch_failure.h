@@ -7,7 +7,8 @@
 namespace quorvane {
 
 // Why a page was not read. FailureSentence() turns it into the one sentence the user sees, so
-// every wording lives in one place and every sentence stays short whatever the router sent.
+// every wording lives in one place and every sentence stays short whatever the router sent. A
+// new way to fail (of rendering, say) is a new kind here and a new case there.
 struct FetchFailure {
     enum class Kind {
         InvalidAddress,         // details: the address that cannot be fetched
@@ -24,17 +25,18 @@ struct FetchFailure {
         TooLarge,               // details: the limit (a SizeText)
         PasswordRefused,        // 401 to a request that carried the credentials
         LoginNotOffered,        // 401 without a Basic challenge, or without credentials to send
-        HttpStatus,             // any other answer than 200 that is no followed redirect
+        HttpStatus,             // an answer other than 200 and other than a followed redirect
         RedirectWithoutTarget,  // a 3xx whose Location is missing or unusable
         TooManyRedirects,
-        OtherOrigin,     // details: the URL another scheme, host or port was asked for
+        OtherOrigin,     // details: the URL of another scheme, host or port redirected to
         OtherPath,       // details: the path a redirect led to instead of the page's own
         ContentEncoded,  // details: the content or transfer coding that was not asked for
     };
 
     Kind kind = Kind::NetworkError;
     int httpStatus = 0;  // the status of the answer that failed, 0 when there was none
-    QString details;     // per kind, see above; for HTTP statuses the reason phrase
+    QString details;     // per kind, see above; for the 401s, HttpStatus and
+                         // RedirectWithoutTarget the router's reason phrase
     QString address;     // host:port of the router that was asked
 
     // The fields are cut short and stripped of control characters here, so a failure never

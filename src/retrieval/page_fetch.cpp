@@ -189,9 +189,11 @@ void PageFetch::request(const QUrl& target) {
     connect(socket_, &QTcpSocket::disconnected, this, &PageFetch::onDisconnected);
     connect(socket_, &QTcpSocket::errorOccurred, this, &PageFetch::onSocketError);
     idle_->start(limits_.idleTimeoutMs);
-    socket_->connectToHost(target.host(), quint16(PortOf(target)));
-    // Buffered until the connection stands, then sent in one piece.
-    socket_->write(requestHead());
+    QTcpSocket* socket = socket_;
+    socket->connectToHost(target.host(), quint16(PortOf(target)));
+    // Buffered until the connection stands, then sent in one piece; unless the attempt has
+    // failed already, inside connectToHost().
+    if (socket == socket_) socket->write(requestHead());
 }
 
 QByteArray PageFetch::requestHead() {

@@ -321,6 +321,24 @@ private slots:
         }
     }
 
+    // Whatever the router sends, each sentence stays short and free of control characters.
+    void everySentenceIsShortAndPlain() {
+        const QString flood =
+            QString(1 << 20, u'x') + QStringLiteral("\x01\x1b[31m\u202e\u2028\x7f\u0085end");
+        for (int kind = 0; kind <= int(Kind::ContentEncoded); ++kind) {
+            const QString sentence = FailureSentence(
+                FetchFailure::Make(Kind(kind), flood.right(2000), flood + flood, 500));
+            QVERIFY2(sentence.size() > 20 && sentence.size() <= kMaxFailureSentence,
+                     qPrintable(sentence));
+            for (const QChar c : sentence) {
+                QVERIFY2(c.category() != QChar::Other_Control &&
+                             c.category() != QChar::Other_Format &&
+                             c.category() != QChar::Separator_Line,
+                         qPrintable(sentence));
+            }
+        }
+    }
+
     void challengesOfferingBasic_data() {
         QTest::addColumn<QByteArray>("field");
         QTest::addColumn<bool>("offers");
