@@ -43,22 +43,23 @@ QString LogTextFromInnerText(QString innerText) {
     return innerText;
 }
 
-EngineRender::EngineRender(EngineHost* host, EngineDocument document, int timeoutMs,
-                           qint64 memoryLimit, QObject* parent)
+EngineRender::EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits,
+                           QObject* parent)
     : QObject(parent),
       host_(host),
       document_(std::move(document)),
       pageUrl_(ToRouterScheme(document_.url)),
       originKey_(OriginKey(document_.url)),
-      memoryLimit_(memoryLimit) {
+      limits_(limits),
+      resourceBytesLeft_(limits.fetch.maxTotalBytes) {
     timeout_.setSingleShot(true);
-    timeout_.setInterval(timeoutMs);
+    timeout_.setInterval(limits.timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] { fail(EngineFailure::TimedOut); });
     // The renderer is a process of its own, so its memory can be watched and the page stopped
     // before a hostile document takes the machine's.
     memoryCheck_.setInterval(kMemoryCheckMs);
     connect(&memoryCheck_, &QTimer::timeout, this, [this] {
-        if (ResidentBytes(rendererPid()) > memoryLimit_) fail(EngineFailure::TooLarge);
+        if (ResidentBytes(rendererPid()) > limits_.memoryBytes) fail(EngineFailure::TooLarge);
     });
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
@@ -104,28 +105,31 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
             bytes);
         return;
     }
-    if (++resourceRequests_ > kMaxResourceRequests) {
+    if (++resourceRequests_ > limits_.maxResourceRequests || resourceBytesLeft_ <= 0) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    // The page's own resources are read from its router with the credentials of the page.
-    QUrl resource = url;
-    resource.setUserInfo(document_.url.userInfo());
-    auto* fetch = new PageFetch(resource, this);
+    // The page's own resources are read from its router with the credentials of the page, and
+    // all of them together get no more room than the page had.
+    FetchLimits limits = limits_.fetch;
+    limits.maxTotalBytes = resourceBytesLeft_;
+    auto* fetch = new PageFetch(url, CredentialsFromUserInfo(document_.url),
+                                RedirectPolicy::AnyPath, limits, this);
     fetches_.append(fetch);
     ++pendingRequests_;
     QPointer<QWebEngineUrlRequestJob> pending(job);
-    connect(fetch, &PageFetch::finished, this,
-            [this, fetch, pending](const QUrl&, const QByteArray& body, const QByteArray& type) {
-                if (pending) {
-                    auto* bytes = new QBuffer(pending);
-                    bytes->setData(body);
-                    bytes->open(QIODevice::ReadOnly);
-                    pending->reply(type.isEmpty() ? QByteArray("application/octet-stream") : type,
-                                   bytes);
-                }
-                resourceDone(fetch);
-            });
+    connect(fetch, &PageFetch::finished, this, [this, fetch, pending](const FetchedPage& page) {
+        resourceBytesLeft_ -= page.body.size();
+        if (pending) {
+            auto* bytes = new QBuffer(pending);
+            bytes->setData(page.body);
+            bytes->open(QIODevice::ReadOnly);
+            pending->reply(page.contentType.isEmpty() ? QByteArray("application/octet-stream")
+                                                      : page.contentType,
+                           bytes);
+        }
+        resourceDone(fetch);
+    });
     connect(fetch, &PageFetch::failed, this, [this, fetch, pending] {
         if (pending) pending->fail(QWebEngineUrlRequestJob::UrlNotFound);
         resourceDone(fetch);
@@ -138,6 +142,7 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
 void EngineRender::resourceDone(PageFetch* fetch) {
     if (!fetches_.removeOne(fetch)) return;
     fetch->disconnect(this);
+    fetch->abort();
     fetch->deleteLater();
     --pendingRequests_;
     if (loaded_) readWhenSettled();

@@ -152,8 +152,9 @@ private slots:
         QVERIFY(sim.start());
         window_.typeLogin(sim, kPassword);
         QVERIFY(window_.press("Command1"));
-        QVERIFY(window_.text("txtLog").contains(QStringLiteral("HTTP 401")));
-        for (const auto& request : target.requests()) QVERIFY(request.authorization.empty());
+        QVERIFY2(window_.text("txtLog").contains(QStringLiteral("another address")),
+                 qPrintable(window_.text("txtLog")));
+        QVERIFY(target.requests().empty());
         QCOMPARE(sim.clearRequestCount() + target.clearRequestCount(), 0);
         QVERIFY(window_.copyFile().isEmpty());
     }

@@ -28,6 +28,7 @@ public:
 
     // `programFolder`: where the window takes the program to be; appDir unless given.
     bool open(const QString& programFolder = {}) {
+        quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
         form = std::make_unique<quorvane::Form1>(programFolder.isEmpty() ? appDir.path()
                                                                          : programFolder);
         form->show();
