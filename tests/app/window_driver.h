@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser_component.h"
 #include "main_window.h"
 #include "router_sim.h"
 #include "static_page_reader.h"
@@ -52,6 +53,10 @@ public:
         control<QLineEdit>("txtPass")->setText(password);
         control<QLineEdit>("txtIP")->setText(QString::fromStdString(sim.host()));
         control<QLineEdit>("txtPort")->setText(QString::number(sim.port()));
+    }
+    // The window's navigations from now on, held to shorter limits than a user's.
+    void setLimits(const quorvane::NavigationLimits& limits) {
+        form->findChild<quorvane::WebBrowserCollection*>()->setLimits(limits);
     }
     void tick(const char* name, Qt::CheckState state = Qt::Checked) {
         auto* box = control<QCheckBox>(name);

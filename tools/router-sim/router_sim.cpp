@@ -521,6 +521,11 @@ int RouterSim::clearRequestCount() const {
     return impl_->clearRequests;
 }
 
+int RouterSim::streamsInProgress() const {
+    std::lock_guard lock(impl_->mutex);
+    return int(impl_->streams.size());
+}
+
 int RouterSim::clearsPerformed() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->clears;

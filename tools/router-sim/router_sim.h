@@ -119,6 +119,7 @@ public:
     std::vector<ReceivedRequest> requests() const;
     int clearRequestCount() const;  // clear requests received, of either log, whatever the answer
     int clearsPerformed() const;    // clear requests that were authorised and emptied a log
+    int streamsInProgress() const;  // paced or oversized answers still being written
     void resetRequests();
 
 private:
