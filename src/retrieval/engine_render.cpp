@@ -7,6 +7,7 @@
 #include "router_scheme.h"
 
 #include <QBuffer>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineUrlRequestJob>
 
@@ -61,6 +62,8 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Engi
     connect(&memoryCheck_, &QTimer::timeout, this, [this] {
         if (ResidentBytes(rendererPid()) > limits_.memoryBytes) fail(EngineFailure::TooLarge);
     });
+    readyCheck_.setInterval(kReadyCheckMs);
+    connect(&readyCheck_, &QTimer::timeout, this, &EngineRender::checkReadyState);
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, [this] {
@@ -82,7 +85,7 @@ void EngineRender::abandon() {
 void EngineRender::start() {
     host_->serveOrigin(originKey_, this);
     page_ = host_->newPage(pageUrl_);
-    connect(page_, &QWebEnginePage::loadFinished, this, &EngineRender::onLoadFinished);
+    connect(page_, &QWebEnginePage::loadingChanged, this, &EngineRender::onLoadingChanged);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this] { fail(EngineFailure::NotShown); });
     timeout_.start();
@@ -150,13 +153,48 @@ void EngineRender::resourceDone(PageFetch* fetch) {
 
 qint64 EngineRender::rendererPid() const { return page_ ? page_->renderProcessPid() : 0; }
 
-void EngineRender::onLoadFinished(bool ok) {
+// The page has loaded when the engine says so of the page itself. A navigation that the page
+// attempts and we refuse can end the engine's loading reports without that word, so any other
+// end of loading sends us to ask the document itself until it is complete.
+void EngineRender::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (done_ || loaded_) return;
-    if (!ok) {
-        fail(EngineFailure::NotShown);
-        return;
+    const bool itself = OriginKey(info.url()) == originKey_ &&
+                        info.url().path() == pageUrl_.path() &&
+                        info.url().query() == pageUrl_.query();
+    switch (info.status()) {
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+            return;
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            if (itself) {
+                loadedNow();
+                return;
+            }
+            break;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
+            if (itself) {
+                fail(EngineFailure::NotShown);
+                return;
+            }
+            break;
     }
+    readyCheck_.start();
+}
+
+void EngineRender::checkReadyState() {
+    if (done_ || loaded_ || !page_) return;
+    page_->runJavaScript(QStringLiteral("document.readyState"), QWebEngineScript::ApplicationWorld,
+                         [self = QPointer<EngineRender>(this)](const QVariant& state) {
+                             if (self && state.toString() == QLatin1String("complete")) {
+                                 self->loadedNow();
+                             }
+                         });
+}
+
+void EngineRender::loadedNow() {
+    if (done_ || loaded_) return;
     loaded_ = true;
+    readyCheck_.stop();
     readWhenSettled();
 }
 
@@ -186,6 +224,7 @@ void EngineRender::fail(EngineFailure failure) {
 
 void EngineRender::stop() {
     timeout_.stop();
+    readyCheck_.stop();
     memoryCheck_.stop();
     settle_.stop();
     for (const QPointer<PageFetch>& fetch : std::exchange(fetches_, {})) delete fetch.data();

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 
+class QWebEngineLoadingInfo;
 class QWebEngineUrlRequestJob;
 
 namespace quorvane {
@@ -50,6 +51,7 @@ public:
     // that fill the log from a request made at load time have done so by then.
     static constexpr int kSettleMs = 20;
     static constexpr int kMemoryCheckMs = 100;
+    static constexpr int kReadyCheckMs = 50;
 
     EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits = {},
                  QObject* parent = nullptr);
@@ -70,7 +72,9 @@ signals:
     void failed(quorvane::EngineFailure failure);
 
 private:
-    void onLoadFinished(bool ok);
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void checkReadyState();
+    void loadedNow();
     void readWhenSettled();
     void resourceDone(PageFetch* fetch);
     void read();
@@ -84,6 +88,7 @@ private:
     QPointer<EnginePage> page_;
     QTimer timeout_;
     QTimer settle_;
+    QTimer readyCheck_;
     QTimer memoryCheck_;
     EngineLimits limits_;
     qint64 resourceBytesLeft_;

@@ -97,7 +97,7 @@ private slots:
             << QByteArray(
                    "<body><pre id=p></pre><script>fetch('/doc/seclog.htm').then(r => "
                    "r.text()).then(t => document.getElementById('p').textContent = "
-                   "t.includes('Firewall') ? 'read' : 'empty')</script>")
+                   "t.includes('Login success') ? 'read' : 'empty')</script>")
             << "read\r\n";
         QTest::newRow("no body") << QByteArray("<frameset></frameset>") << "";
     }
@@ -165,7 +165,7 @@ private slots:
                    "const last = new XMLHttpRequest(); last.open('GET', '/doc/seclog.htm');"
                    "last.send();"
                    "</script>");
-        QVERIFY(outcome.finished);
+        QVERIFY2(outcome.finished, outcome.failure ? "failed" : "no outcome");
         QCOMPARE(outcome.text, QStringLiteral("kept\r\n"));
         // The page's own request to its router is the last it makes.
         QVERIFY(WaitUntil([&] { return router_.requests().size() >= 1; }, kWaitMs));
