@@ -3,6 +3,7 @@
 #include "analysis_clock.h"
 #include "browser_component.h"
 #include "caption_fit.h"
+#include "fetch_failure.h"
 #include "page_completion.h"
 #include "password_mask.h"
 #include "request_url.h"
@@ -193,7 +194,16 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
     const CompletionRoute route = RouteCompletion(index, url, ClearPending);
     BrowserInstance* browser = WebBrowser->item(1);
     if (route.action == CompletionAction::Ignore) {
-        if (index == 1 && url == QLatin1String(kBlankPage)) endBusy();
+        if (index != 1) return;
+        endBusy();
+        // Instance 1 only ever completes its log page or the empty page; anything else that came
+        // back instead of the log is said, never passed over in silence.
+        if (url != QLatin1String(kBlankPage)) {
+            const FetchFailure other = FetchFailure::Make(FetchFailure::Kind::OtherPath,
+                                                          QUrl(url).authority(), QUrl(url).path());
+            txtLog->setPlainText(
+                NavigationFailureText(ClearPending, FailureSentence(other), txtLog->toPlainText()));
+        }
         return;
     }
     if (route.action == CompletionAction::ReleaseCleared) {

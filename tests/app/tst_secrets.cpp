@@ -1,6 +1,9 @@
 #include "window_driver.h"
 
+#include <QTemporaryFile>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -8,6 +11,33 @@ namespace {
 const QString kPassword = QStringLiteral("Zq7-s3cr3t@:/#% ünï");
 
 QStringList g_messages;  // everything Qt and the program said while the window worked
+
+// Everything written to standard error while it lives, by this process and the processes it
+// starts (the web engine's and the page reader's inherit it): the terminal a user would see.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() {
+        file_.open();
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(file_.handle(), STDERR_FILENO);
+    }
+    ~StandardErrorCapture() { restore(); }
+    QString text() {
+        restore();
+        file_.seek(0);
+        return QString::fromUtf8(file_.readAll());
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    QTemporaryFile file_;
+    int saved_ = -1;
+};
 
 void Collect(QtMsgType, const QMessageLogContext&, const QString& message) {
     g_messages << message;
@@ -41,20 +71,32 @@ private slots:
 
     void passwordNeverLeaks_data() {
         QTest::addColumn<routersim::Fault>("fault");
+        QTest::addColumn<routersim::PageStyle>("style");
         QTest::addColumn<bool>("rightPassword");
-        QTest::newRow("success with copy and clear") << routersim::Fault::None << true;
-        QTest::newRow("refused password") << routersim::Fault::None << false;
-        QTest::newRow("redirect elsewhere") << routersim::Fault::RedirectOtherHost << true;
-        QTest::newRow("server error") << routersim::Fault::Status500 << true;
-        QTest::newRow("cut body") << routersim::Fault::CutBody << true;
+        using routersim::Fault;
+        using routersim::PageStyle;
+        QTest::newRow("success with copy and clear") << Fault::None << PageStyle::Pre << true;
+        QTest::newRow("refused password") << Fault::None << PageStyle::Pre << false;
+        QTest::newRow("redirect elsewhere") << Fault::RedirectOtherHost << PageStyle::Pre << true;
+        QTest::newRow("server error") << Fault::Status500 << PageStyle::Pre << true;
+        QTest::newRow("cut body") << Fault::CutBody << PageStyle::Pre << true;
+        QTest::newRow("page whose script reads the log from the router")
+            << Fault::None << PageStyle::ScriptFile << true;
+        QTest::newRow("page whose script is refused the log")
+            << Fault::None << PageStyle::ScriptFile << false;
+        QTest::newRow("page filled by script, copy and clear")
+            << Fault::None << PageStyle::ScriptTextArea << true;
     }
     void passwordNeverLeaks() {
         QFETCH(routersim::Fault, fault);
+        QFETCH(routersim::PageStyle, style);
         QFETCH(bool, rightPassword);
+        StandardErrorCapture terminal;
         routersim::RouterSim target({.password = kPassword.toStdString()});
         QVERIFY(target.start());
         routersim::RouterSim sim(
             {.password = kPassword.toStdString(),
+             .style = style,
              .fault = fault,
              .redirectTarget = "http://127.0.0.1:" + std::to_string(target.port())});
         QVERIFY(sim.start());
@@ -72,6 +114,7 @@ private slots:
         expectNoLeak(QStringLiteral("the copy file"), QString::fromUtf8(window_.copyFile()));
         expectNoLeak(QStringLiteral("a message"), g_messages.join(u'\n'));
         expectNoLeak(QStringLiteral("the window title"), window_.form->windowTitle());
+        expectNoLeak(QStringLiteral("the terminal"), terminal.text());
     }
 };
 

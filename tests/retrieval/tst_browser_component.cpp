@@ -3,6 +3,7 @@
 #include "request_url.h"
 #include "router_sim.h"
 #include "scripted_router.h"
+#include "static_page_reader.h"
 
 #include <QSignalSpy>
 #include <QWidget>
@@ -38,6 +39,7 @@ class TestBrowserComponent : public QObject {
     }
 
 private slots:
+    void initTestCase() { StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER)); }
     void init() {
         delete browsers_;
         browsers_ = new WebBrowserCollection(&window_, QRect(-17, 48, 17, 17));
@@ -104,6 +106,10 @@ private slots:
                                     << "with a login page instead of its log (/login.htm).";
         QTest::newRow("not HTTP") << int(Fault::NotHttp) << "demo" << 0
                                   << "The router's answer is not an HTTP answer.";
+        QTest::newRow("octet-stream") << int(Fault::OctetStream) << "demo" << 0
+                                      << "other than a web page (application/octet-stream).";
+        QTest::newRow("binary labelled as HTML")
+            << int(Fault::BinaryBody) << "demo" << 0 << "binary data instead of its log page.";
     }
     void failuresAreReportedAsFailures() {
         QFETCH(int, fault);
@@ -122,6 +128,18 @@ private slots:
         const QString message = failed.at(0).at(2).toString();
         QVERIFY2(message.contains(says), qPrintable(message));
         QVERIFY(!message.contains(password) || password == QLatin1String("demo"));
+    }
+
+    // A log served as a text file is read as a browser shows one: line for line.
+    void plainTextIsText() {
+        routersim::RouterSim sim({.password = "demo", .fault = routersim::Fault::PlainText});
+        QVERIFY(sim.start());
+        QSignalSpy complete(browsers_, &WebBrowserCollection::DocumentComplete);
+        freshInstance()->Navigate(LogUrl(sim, "demo"));
+        QVERIFY(complete.wait(kWaitMs));
+        QString log = QString::fromStdString(sim.systemLog());
+        log.replace(u'\n', QStringLiteral("\r\n"));
+        QCOMPARE(browsers_->item(1)->bodyText(), log + QStringLiteral("\r\n"));
     }
 
     void connectionRefusedIsAFailure() {
