@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the demo router on loopback and opens the window.
+# Options are the demo router's, e.g. ./run.sh --style script-file  (./run.sh --help lists them).
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -11,7 +12,11 @@ cmake --build "$build" --target quorvane quorvane-router-sim
 
 password=${QUORVANE_DEMO_PASSWORD:-demo}
 sim_out=$(mktemp)
-"$build/tools/router-sim/quorvane-router-sim" --password "$password" >"$sim_out" &
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+    "$build/tools/router-sim/quorvane-router-sim" --help
+    exit 0
+fi
+"$build/tools/router-sim/quorvane-router-sim" --password "$password" "$@" >"$sim_out" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; rm -f "$sim_out"' EXIT
 # The simulator announces "router-sim listening on HOST PORT" as soon as it serves.
