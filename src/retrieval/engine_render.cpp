@@ -17,11 +17,12 @@ namespace {
 
 // Runs in a script world of its own, so nothing the page defined can change what it reads. A
 // text area counts with its current value, as lines of preformatted text of its own, because
-// routers show their logs in them and scripts fill them.
+// routers show their logs in them and scripts fill them. The text comes back behind one mark
+// of ours: the engine drops a U+FEFF that starts a script's result, and a page's text may.
 constexpr char kReadBodyText[] = R"JS(
 (() => {
   const body = document.body;
-  if (!body) return '';
+  if (!body) return '[';
   for (const area of Array.from(body.querySelectorAll('textarea'))) {
     const style = getComputedStyle(area);
     const pre = document.createElement('pre');
@@ -32,7 +33,7 @@ constexpr char kReadBodyText[] = R"JS(
     pre.style.setProperty('text-transform', 'none', 'important');
     area.replaceWith(pre);
   }
-  return body.innerText;
+  return '[' + body.innerText;
 })()
 )JS";
 
@@ -211,7 +212,7 @@ void EngineRender::read() {
                              if (!self || self->done_) return;
                              self->done_ = true;
                              self->stop();
-                             emit self->finished(LogTextFromInnerText(text.toString()));
+                             emit self->finished(LogTextFromInnerText(text.toString().mid(1)));
                          });
 }
 

@@ -100,6 +100,8 @@ private slots:
                    "t.includes('Login success') ? 'read' : 'empty')</script>")
             << "read\r\n";
         QTest::newRow("no body") << QByteArray("<frameset></frameset>") << "";
+        QTest::newRow("text that starts with U+FEFF")
+            << QByteArray("<body>&#xFEFF;x") << QChar(0xFEFF) + QStringLiteral("x\r\n");
     }
     void readsWhatScriptsAndStylesShow() {
         QFETCH(QByteArray, html);
