@@ -54,7 +54,11 @@ QString BodyInnerText(const QString& html) {
 std::optional<QString> StaticBodyText(const QString& html) {
     const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
     if (!IsStaticMarkup(parsed.Root(), parsed.Source())) return std::nullopt;
-    return RenderedText(parsed);
+    QString text = RenderedText(parsed);
+    // A U+FEFF that starts the engine's text is lost on its way out of the engine, taken there
+    // for a byte-order mark; only the engine gives its text as the engine's.
+    if (text.startsWith(QChar(0xFEFF))) return std::nullopt;
+    return text;
 }
 
 QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
