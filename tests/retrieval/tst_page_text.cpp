@@ -322,6 +322,8 @@ private slots:
         QTest::newRow("element moved out of a table") << "<table><div>a</div></table>" << false;
         QTest::newRow("text the parser takes out of its form") << "<form>a</form>b" << false;
         QTest::newRow("page cut off in a tag") << "<table><tr><td>a <t" << false;
+        QTest::newRow("fieldset's legend first") << "<fieldset> <legend>L</legend> n" << true;
+        QTest::newRow("fieldset's legend after text") << "<fieldset>x<legend>L</legend> n" << false;
         QTest::newRow("text that starts with U+FEFF") << "&#xfeff;a" << false;
         // Whether a table closes an open paragraph depends on the quirks mode, which this
         // parser gets wrong for many old doctypes.

@@ -49,6 +49,25 @@ bool IsInSelect(const GumboNode* node) {
     return IsHtmlElement(parent, GUMBO_TAG_SELECT);
 }
 
+// A fieldset lays out its first legend apart from the rest of its content: once text or an
+// element came before that legend in the fieldset, the engine keeps the white space on either
+// side of it, at the end and start of lines. A legend after the first is an ordinary block.
+bool IsCheckedLegend(const GumboNode* legend) {
+    const GumboNode* fieldset = legend->parent;
+    if (!IsHtmlElement(fieldset, GUMBO_TAG_FIELDSET)) return true;
+    const GumboVector& siblings = fieldset->v.element.children;
+    for (unsigned i = 0; i < legend->index_within_parent; ++i) {
+        const auto* earlier = static_cast<const GumboNode*>(siblings.data[i]);
+        if (IsHtmlElement(earlier, GUMBO_TAG_LEGEND)) {
+            return !HasAttribute(earlier->v.element, "hidden");
+        }
+        if (earlier->type != GUMBO_NODE_WHITESPACE && earlier->type != GUMBO_NODE_COMMENT) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The elements of router pages whose static rendering was compared with the engine's, in every
 // combination a page generator made of them. Left out although common: <wbr>, after which the
 // engine drops a line break as it does next to a zero-width space.
@@ -71,6 +90,8 @@ bool IsCheckedElement(const GumboNode* node) {
                    !AttributeEquals(element, "align", "right");
         case GUMBO_TAG_LINK:
             return !LinksStyleSheet(element);
+        case GUMBO_TAG_LEGEND:
+            return IsCheckedLegend(node);
         case GUMBO_TAG_INPUT:
             return IsCheckedInputType(element);
         case GUMBO_TAG_HEAD:
@@ -127,7 +148,6 @@ bool IsCheckedElement(const GumboNode* node) {
         case GUMBO_TAG_TH:
         case GUMBO_TAG_FORM:
         case GUMBO_TAG_FIELDSET:
-        case GUMBO_TAG_LEGEND:
         case GUMBO_TAG_SELECT:
         case GUMBO_TAG_BUTTON:
             return true;
