@@ -226,6 +226,15 @@ bool IsPlacedAsWritten(const GumboNode* text, const GumboNode* previous, bool pr
     return true;
 }
 
+// A "</form>" that did not end the form it stands in, as one inside a table inside the form:
+// this parser and the engine's disagree on where the content after it belongs.
+bool HoldsUnmatchedFormEndTag(const GumboNode* form, std::string_view source) {
+    const GumboElement& element = form->v.element;
+    if (element.original_end_tag.length != 0) return false;
+    const std::size_t end = SourceEnd(form);
+    return FindFormEndTag(source, element.start_pos.offset) < std::min(end, source.size());
+}
+
 // Elements that set white space handling of their own, where their effect inside preformatted
 // text was not checked: a table in quirks mode, nobr, a cell with nowrap, a select's options.
 bool ChangesWhiteSpace(const GumboElement& element) {
@@ -380,6 +389,9 @@ bool IsStaticMarkup(const GumboNode* root, std::string_view source) {
                 if (!IsCheckedElement(child) || !HasOnlyInertAttributes(element)) return false;
                 if (frame.preformatted && ChangesWhiteSpace(element)) return false;
                 if (HoldsOpenFosteredElement(child)) return false;
+                if (element.tag == GUMBO_TAG_FORM && HoldsUnmatchedFormEndTag(child, source)) {
+                    return false;
+                }
                 if (quirks == Quirks::Unknown && IsHtmlElement(child, GUMBO_TAG_TABLE) &&
                     DependsOnQuirks(child)) {
                     return false;
