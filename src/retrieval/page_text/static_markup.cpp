@@ -321,6 +321,12 @@ bool EndsInsideMarkup(std::string_view source) {
            next == '!' || next == '?';
 }
 
+// A NUL right after a "<" that opens no tag: the engine's parser keeps it in the text as U+FFFD,
+// where this one drops it as it drops other NULs in text.
+bool HasNulAfterLessThan(std::string_view source) {
+    return source.find(std::string_view("<\0", 2)) != std::string_view::npos;
+}
+
 // Whether the document is surely in no-quirks mode or surely in quirks mode: the first holds for
 // the plain HTML doctype, the second for none at all. This parser judges many old doctypes
 // wrongly, and the mode decides whether a table closes an open paragraph.
@@ -365,7 +371,7 @@ struct Frame {
 }  // namespace
 
 bool IsStaticMarkup(const GumboNode* root, std::string_view source) {
-    if (EndsInsideMarkup(source)) return false;
+    if (EndsInsideMarkup(source) || HasNulAfterLessThan(source)) return false;
     if (root == nullptr || root->type != GUMBO_NODE_ELEMENT) return true;
     const Quirks quirks = QuirksOf(root);
     if (!IsCheckedElement(root) || !HasOnlyInertAttributes(root->v.element) ||
