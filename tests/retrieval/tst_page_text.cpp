@@ -325,6 +325,9 @@ private slots:
         QTest::newRow("fieldset's legend first") << "<fieldset> <legend>L</legend> n" << true;
         QTest::newRow("fieldset's legend after text") << "<fieldset>x<legend>L</legend> n" << false;
         QTest::newRow("text that starts with U+FEFF") << "&#xfeff;a" << false;
+        QTest::newRow("columns before the rows")
+            << "<table><col><tr><td>a<tr><td>b</table>" << true;
+        QTest::newRow("columns between rows") << "<table><tr><td>a<col><tr><td>b</table>" << false;
         QTest::newRow("NUL after a less-than sign") << QString("a<") + QChar(0) + "b" << false;
         QTest::newRow("form's end tag inside a table in the form")
             << "<form hidden><table></form></table><form></form>x" << false;
