@@ -19,13 +19,14 @@ std::uint64_t PageSeed(std::uint64_t runSeed, std::uint64_t index) {
 namespace {
 
 // Writes one page. Choices are made with the engine's raw output and a modulo, not with the
-// standard distributions, whose results differ between standard libraries.
+// standard distributions, whose results differ between standard libraries; and no expression
+// makes two choices, since the order in which a compiler evaluates them is its own.
 class PageWriter {
 public:
     explicit PageWriter(std::uint64_t seed) : random_(seed) {}
 
     QByteArray Page() {
-        budget_ = 6 + int(Below(40));
+        budget_ = OneIn(10) ? 100 + int(Below(100)) : 6 + int(Below(40));
         if (OneIn(30)) out_ += "\xEF\xBB\xBF";  // a byte-order mark, which decoding takes away
         Doctype();
         const bool explicitBody = OneIn(2);
@@ -192,6 +193,20 @@ private:
             "&#1114112;",
             "&#xfeff;",
             "&unknown;",
+            "&nbsp",
+            "&AMP;",
+            "&#65",
+            "&#x;",
+            "&#;",
+            "&ampx",
+            "&notin",
+            "&#13",
+            "&#X0D;",
+            "&#x2028;",
+            "&#x2009;",
+            "&#x3000;",
+            "&#xAD;",
+            "&#x200D;",
             "&",
             "a&b",
             "<",
@@ -286,7 +301,11 @@ private:
                 Inline(depth);
                 break;
             case 19:
-                Stray();
+                if (OneIn(2)) {
+                    Stray();
+                } else {
+                    OutOfPlace(depth);
+                }
                 break;
             case 20:
                 Comment();
@@ -445,7 +464,8 @@ private:
     void Cells(int depth) {
         for (int i = 0, n = 1 + int(Below(4)); i < n; ++i) {
             Space();
-            out_ += Open(OneIn(4) ? "th" : "td", CellAttributes());
+            const char* cell = OneIn(4) ? "th" : "td";
+            out_ += Open(cell, CellAttributes());
             if (OneIn(6) || depth > 4) {
                 LogLine();
             } else if (OneIn(4)) {
@@ -719,6 +739,18 @@ private:
             Text();
         }
         out_ += Close(name);
+    }
+
+    // An element of a table, list or select where it does not belong, with content of its own.
+    void OutOfPlace(int depth) {
+        const char* name = Pick({"td", "tr", "th", "tbody", "thead", "caption", "li", "dd", "dt",
+                                 "option", "optgroup", "legend", "colgroup", "table", "select"});
+        out_ += Open(name);
+        for (int i = 0, n = int(Below(3)); i < n; ++i) {
+            Space();
+            Flow(depth + 1);
+        }
+        MaybeClose(name, 3);
     }
 
     void Stray() {
