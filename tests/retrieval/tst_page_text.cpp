@@ -328,6 +328,10 @@ private slots:
         QTest::newRow("columns before the rows")
             << "<table><col><tr><td>a<tr><td>b</table>" << true;
         QTest::newRow("columns between rows") << "<table><tr><td>a<col><tr><td>b</table>" << false;
+        QTest::newRow("vertical tab in a line") << "a &#11; b" << true;
+        QTest::newRow("vertical tab alone between blocks") << "<p>a</p>&#11;<p>b</p>" << false;
+        QTest::newRow("vertical tab byte alone first in a block")
+            << QString("<div>") + QChar(0x0B) + " </div>" << false;
         QTest::newRow("NUL after a less-than sign") << QString("a<") + QChar(0) + "b" << false;
         QTest::newRow("form's end tag inside a table in the form")
             << "<form hidden><table></form></table><form></form>x" << false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "control_char_shield.h"
 #include "element_box.h"
 
 namespace quorvane {
@@ -316,11 +317,32 @@ bool HoldsOpenFosteredElement(const GumboNode* parent) {
     return false;
 }
 
+// The engine counts a vertical tab as white space when it decides whether a text is nothing but
+// white space, and such a text between blocks or first in one it leaves out; anywhere else it
+// shows the character. One written as a byte comes here as its shielded stand-in.
+bool IsWhiteSpaceWithVerticalTab(std::string_view text) {
+    static const QByteArray standIn = ShieldControlCharacters(QString(QChar(u'\v'))).toUtf8();
+    const std::string_view standInView(standIn.constData(), std::size_t(standIn.size()));
+    bool verticalTab = false;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.substr(i).starts_with(standInView) || text[i] == '\v') {
+            verticalTab = true;
+            i += text[i] == '\v' ? 1 : standInView.size();
+        } else if (IsAsciiSpace(text[i])) {
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return verticalTab;
+}
+
 // The engine collapses a form feed in some places and keeps it in others, and removes a
 // collapsed line break next to a zero-width space by rules of its own across element edges.
 bool HasOnlyCheckedCharacters(std::string_view text) {
     return text.find('\f') == std::string_view::npos &&
-           text.find("\xE2\x80\x8B") == std::string_view::npos;
+           text.find("\xE2\x80\x8B") == std::string_view::npos &&
+           !IsWhiteSpaceWithVerticalTab(text);
 }
 
 // A page cut off inside a tag or comment: the engine drops white space still pending in a
