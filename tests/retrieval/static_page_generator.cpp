@@ -18,6 +18,37 @@ std::uint64_t PageSeed(std::uint64_t runSeed, std::uint64_t index) {
 
 namespace {
 
+// Pieces of a page that removing one at a time keeps meaningful: tags and comments whole,
+// entities whole, and runs of text or of white space.
+QList<QByteArray> Tokens(const QByteArray& page) {
+    QList<QByteArray> tokens;
+    qsizetype i = 0;
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (i < page.size()) {
+        qsizetype end = i + 1;
+        const char c = page[i];
+        if (c == '<') {
+            const qsizetype close = QByteArrayView(page).sliced(i).startsWith("<!--")
+                                        ? page.indexOf("-->", i + 4)
+                                        : page.indexOf('>', i + 1);
+            end = close < 0 ? page.size() : close + (page[close] == '-' ? 3 : 1);
+        } else if (c == '&') {
+            const qsizetype semicolon = page.indexOf(';', i + 1);
+            end = semicolon < 0 || semicolon > i + 12 ? i + 1 : semicolon + 1;
+        } else if (isSpace(c)) {
+            while (end < page.size() && isSpace(page[end])) ++end;
+        } else {
+            while (end < page.size() && page[end] != '<' && page[end] != '&' &&
+                   !isSpace(page[end])) {
+                ++end;
+            }
+        }
+        tokens.append(page.mid(i, end - i));
+        i = end;
+    }
+    return tokens;
+}
+
 // Writes one page. Choices are made with the engine's raw output and a modulo, not with the
 // standard distributions, whose results differ between standard libraries; and no expression
 // makes two choices, since the order in which a compiler evaluates them is its own.
@@ -44,12 +75,39 @@ public:
             out_ += Tag("</html>");
         }
         if (OneIn(3)) out_ += Pick({"\n", "\r\n", "\r", "\n\n", " "});
+        if (OneIn(6)) Mutate();
         // A page cut short, as by a router that closes the connection early.
         if (OneIn(12) && out_.size() > 1) out_.truncate(1 + qsizetype(Below(out_.size() - 1)));
         return out_;
     }
 
 private:
+    // Pages near the ones the writer makes, which no rule of it gives: a few of its pieces (tags,
+    // words, entities, white space) left out, doubled or moved, or a byte taken away.
+    void Mutate() {
+        QList<QByteArray> pieces = Tokens(out_);
+        for (int i = 0, n = 1 + int(Below(3)); i < n && !pieces.isEmpty(); ++i) {
+            const qsizetype at = qsizetype(Below(pieces.size()));
+            switch (Below(4)) {
+                case 0:
+                    pieces.remove(at);
+                    break;
+                case 1:
+                    pieces.insert(at, pieces[at]);
+                    break;
+                case 2:
+                    pieces.move(at, qsizetype(Below(pieces.size())));
+                    break;
+                default:
+                    if (pieces[at].size() > 1)
+                        pieces[at].remove(qsizetype(Below(pieces[at].size())), 1);
+                    break;
+            }
+        }
+        out_.clear();
+        for (const QByteArray& piece : pieces) out_ += piece;
+    }
+
     std::uint64_t Below(std::uint64_t n) { return n == 0 ? 0 : random_() % n; }
     bool OneIn(std::uint64_t n) { return Below(n) == 0; }
     const char* Pick(std::initializer_list<const char*> choices) {
@@ -815,37 +873,6 @@ private:
     int budget_ = 0;
     QByteArray out_;
 };
-
-// Pieces of a page that removing one at a time keeps meaningful: tags and comments whole,
-// entities whole, and runs of text or of white space.
-QList<QByteArray> Tokens(const QByteArray& page) {
-    QList<QByteArray> tokens;
-    qsizetype i = 0;
-    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    while (i < page.size()) {
-        qsizetype end = i + 1;
-        const char c = page[i];
-        if (c == '<') {
-            const qsizetype close = QByteArrayView(page).sliced(i).startsWith("<!--")
-                                        ? page.indexOf("-->", i + 4)
-                                        : page.indexOf('>', i + 1);
-            end = close < 0 ? page.size() : close + (page[close] == '-' ? 3 : 1);
-        } else if (c == '&') {
-            const qsizetype semicolon = page.indexOf(';', i + 1);
-            end = semicolon < 0 || semicolon > i + 12 ? i + 1 : semicolon + 1;
-        } else if (isSpace(c)) {
-            while (end < page.size() && isSpace(page[end])) ++end;
-        } else {
-            while (end < page.size() && page[end] != '<' && page[end] != '&' &&
-                   !isSpace(page[end])) {
-                ++end;
-            }
-        }
-        tokens.append(page.mid(i, end - i));
-        i = end;
-    }
-    return tokens;
-}
 
 QByteArray Join(const QList<QByteArray>& pieces) {
     QByteArray joined;
