@@ -379,8 +379,8 @@ private slots:
         QCOMPARE(quorvane::ClassifyContentType(contentType), kind);
     }
 
-    // A text file reads as a browser shows it; XHTML and types that are not text have no static
-    // text.
+    // A text file reads as a browser shows it; XHTML, types that are not text and bytes whose
+    // encoding a browser would have to guess have no static text.
     void readsTextFiles_data() {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("contentType");
@@ -396,10 +396,22 @@ private slots:
         QTest::newRow("header charset")
             << QByteArray("\xC3\xA9") << QByteArray("text/plain; charset=utf-8")
             << std::optional<QString>(QChar(0xE9) + QString("\r\n"));
-        QTest::newRow("no meta prescan")
-            << QByteArray("<meta charset=utf-8>\xC3\xA9") << QByteArray("text/plain")
-            << std::optional<QString>("<meta charset=utf-8>" + QString(QChar(0xC3)) + QChar(0xA9) +
-                                      "\r\n");
+        // A text file's <meta> names nothing, so its encoding is left to the engine's guess.
+        QTest::newRow("no meta prescan") << QByteArray("<meta charset=utf-8>\xC3\xA9")
+                                         << QByteArray("text/plain") << std::optional<QString>();
+        QTest::newRow("no charset named, ASCII")
+            << QByteArray("a\tb") << QByteArray("text/plain") << std::optional<QString>("a\tb\r\n");
+        QTest::newRow("no charset named, ISO-2022-JP escape")
+            << QByteArray("\x1B$B$3$s\x1B(B") << QByteArray("text/plain")
+            << std::optional<QString>();
+        QTest::newRow("page without a charset, bytes past ASCII")
+            << QByteArray("<p>caf\xE9") << QByteArray("text/html") << std::optional<QString>();
+        QTest::newRow("page with a <meta> charset, bytes past ASCII")
+            << QByteArray("<meta charset=utf-8><p>caf\xC3\xA9") << QByteArray("text/html")
+            << std::optional<QString>(QStringLiteral("caf") + QChar(0xE9) + "\r\n");
+        QTest::newRow("page with an unknown charset, bytes past ASCII")
+            << QByteArray("<p>caf\xE9") << QByteArray("text/html; charset=x-none")
+            << std::optional<QString>();
         QTest::newRow("byte-order mark beats the header")
             << QByteArray(
                    "\xFF\xFE"
