@@ -906,6 +906,20 @@ QList<QByteArray> RemovePieces(QList<QByteArray> pieces,
 
 QByteArray GenerateStaticPage(std::uint64_t seed) { return PageWriter(seed).Page(); }
 
+QByteArray GeneratedContentType(std::uint64_t seed) {
+    // Not the page's own first choice, so that every kind of page comes with every type.
+    switch (PageSeed(seed, 0) % 8) {
+        case 0:
+            return "text/html";
+        case 1:
+            return "text/html; charset=ISO-8859-1";
+        case 2:
+            return "text/html;charset=windows-1252";
+        default:
+            return "text/html; charset=utf-8";
+    }
+}
+
 QByteArray ShrinkPage(QByteArray page, const std::function<bool(const QByteArray&)>& fails,
                       int maxTries) {
     int tries = maxTries;

@@ -18,6 +18,10 @@ std::uint64_t PageSeed(std::uint64_t runSeed, std::uint64_t index);
 // refusing it is exercised too. The same seed gives the same bytes on every machine.
 QByteArray GenerateStaticPage(std::uint64_t seed);
 
+// The Content-Type a router sends with the page of this seed: mostly one that names UTF-8, but
+// also none at all (the page's <meta>, else windows-1252) and a Latin-1 label.
+QByteArray GeneratedContentType(std::uint64_t seed);
+
 // A smaller page for which `fails` still holds, found by removing whole tags and words first
 // and single bytes last; `fails` is called at most `maxTries` times.
 QByteArray ShrinkPage(QByteArray page, const std::function<bool(const QByteArray&)>& fails,

@@ -32,7 +32,6 @@ constexpr int kConcurrentRenders = 4;
 constexpr int kShrinkLane = kConcurrentRenders;
 constexpr int kShrinkTries = 1500;
 constexpr int kWaitMs = 2 * EngineRender::kDefaultTimeoutMs;
-const QByteArray kContentType = "text/html; charset=utf-8";
 
 // A knob's value; nothing when it is not set. A value that is no number stops the run rather than
 // pass unnoticed as the default.
@@ -69,6 +68,12 @@ QByteArray Shown(const QString& text) {
 
 QByteArray Shown(const QByteArray& page) { return Shown(QString::fromUtf8(page)); }
 
+struct GeneratedPage {
+    quint64 index = 0;
+    QByteArray body;
+    QByteArray type;  // its Content-Type
+};
+
 struct EngineText {
     std::optional<QString> text;  // nothing when the engine failed
     EngineFailure failure = EngineFailure::NotShown;
@@ -88,12 +93,11 @@ class TestStaticMatchesEngine : public QObject {
     QList<int> ports_;
 
     // Renders the page on the port of `lane`; the render goes with `owner`, and its result with it.
-    void startRender(QObject* owner, int lane, const QByteArray& page,
+    void startRender(QObject* owner, int lane, const QByteArray& page, const QByteArray& type,
                      const std::function<void(EngineText)>& done) {
         const QUrl url(QStringLiteral("http://127.0.0.1:%1/doc/syslog.htm").arg(ports_[lane]));
-        auto* render =
-            new EngineRender(engine_, {url, kContentType, page}, EngineRender::kDefaultTimeoutMs,
-                             EngineRender::kDefaultMemoryLimit, owner);
+        auto* render = new EngineRender(engine_, {url, type, page}, EngineRender::kDefaultTimeoutMs,
+                                        EngineRender::kDefaultMemoryLimit, owner);
         connect(render, &EngineRender::finished, this, [render, done](const QString& text) {
             render->deleteLater();
             done({text});
@@ -105,33 +109,35 @@ class TestStaticMatchesEngine : public QObject {
         render->start();
     }
 
-    EngineText renderNow(const QByteArray& page) {
+    EngineText renderNow(const QByteArray& page, const QByteArray& type) {
         QObject owner;
         std::optional<EngineText> result;
-        startRender(&owner, kShrinkLane, page,
+        startRender(&owner, kShrinkLane, page, type,
                     [&result](EngineText text) { result = std::move(text); });
         if (!WaitUntil([&result] { return result.has_value(); }, kWaitMs)) return {};
         return *result;
     }
 
     // Whether the static path takes the page and gives a text other than the engine's.
-    bool differs(const QByteArray& page) {
-        const std::optional<QString> ours = StaticPageText(page, kContentType);
+    bool differs(const QByteArray& page, const QByteArray& type) {
+        const std::optional<QString> ours = StaticPageText(page, type);
         if (!ours) return false;
-        const EngineText engine = renderNow(page);
+        const EngineText engine = renderNow(page, type);
         return engine.text && *engine.text != *ours;
     }
 
-    QByteArray report(quint64 seed, quint64 index, const QByteArray& page,
-                      const QString& engineText) {
+    QByteArray report(quint64 seed, const GeneratedPage& page, const QString& engineText) {
         const QByteArray shrunk = testing::ShrinkPage(
-            page, [this](const QByteArray& candidate) { return differs(candidate); }, kShrinkTries);
-        const std::optional<QString> ours = StaticPageText(shrunk, kContentType);
-        const EngineText engine = renderNow(shrunk);
+            page.body,
+            [this, &page](const QByteArray& candidate) { return differs(candidate, page.type); },
+            kShrinkTries);
+        const std::optional<QString> ours = StaticPageText(shrunk, page.type);
+        const EngineText engine = renderNow(shrunk, page.type);
         return "static text differs from the engine's: QUORVANE_DIFF_SEED=" +
-               QByteArray::number(seed) + " QUORVANE_DIFF_PAGE=" + QByteArray::number(index) +
-               "\n  page:   " + Shown(page) + "\n  engine: " + Shown(engineText) +
-               "\n  shrunk: " + Shown(shrunk) + "\n  engine: " + Shown(engine.text.value_or("")) +
+               QByteArray::number(seed) + " QUORVANE_DIFF_PAGE=" + QByteArray::number(page.index) +
+               "\n  type:   " + page.type + "\n  page:   " + Shown(page.body) +
+               "\n  engine: " + Shown(engineText) + "\n  shrunk: " + Shown(shrunk) +
+               "\n  engine: " + Shown(engine.text.value_or("")) +
                "\n  static: " + Shown(ours.value_or("")) + "\n";
     }
 
@@ -168,8 +174,7 @@ private slots:
         // A finished render leaves its page's index in its lane until it is checked.
         struct Lane {
             bool busy = false;
-            quint64 index = 0;
-            QByteArray page;
+            GeneratedPage page;
             QString staticText;
             std::optional<EngineText> result;
         };
@@ -188,26 +193,28 @@ private slots:
                     ++compared;
                     if (!lane.result->text) {
                         engineFailures.append("the engine could not render page " +
-                                              QByteArray::number(lane.index) + " of seed " +
-                                              QByteArray::number(seed) + ": " + Shown(lane.page));
+                                              QByteArray::number(lane.page.index) + " of seed " +
+                                              QByteArray::number(seed) + ": " +
+                                              Shown(lane.page.body));
                     } else if (*lane.result->text != lane.staticText) {
-                        differences.append(report(seed, lane.index, lane.page, *lane.result->text));
+                        differences.append(report(seed, lane.page, *lane.result->text));
                         qWarning("%s", differences.last().constData());
                     }
                 }
                 // Pages the static path refuses cost no render; make pages until one is taken.
                 while (!lane.busy && !stopMaking()) {
                     const quint64 index = next++;
-                    const QByteArray page =
-                        testing::GenerateStaticPage(testing::PageSeed(seed, index));
+                    const quint64 pageSeed = testing::PageSeed(seed, index);
+                    GeneratedPage page{index, testing::GenerateStaticPage(pageSeed),
+                                       testing::GeneratedContentType(pageSeed)};
                     ++made;
-                    std::optional<QString> ours = StaticPageText(page, kContentType);
+                    std::optional<QString> ours = StaticPageText(page.body, page.type);
                     if (!ours) {
                         ++refused;
                         continue;
                     }
-                    lane = {true, index, page, *ours, std::nullopt};
-                    startRender(&renders, s, page, [&lanes, s](EngineText text) {
+                    lane = {true, page, *ours, std::nullopt};
+                    startRender(&renders, s, page.body, page.type, [&lanes, s](EngineText text) {
                         lanes[s].result = std::move(text);
                     });
                 }
