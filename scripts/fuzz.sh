@@ -12,7 +12,8 @@ seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
-    targets=(fuzz_page_text fuzz_system_log fuzz_security_log fuzz_timestamps fuzz_copy_lines)
+    targets=(fuzz_page_text fuzz_system_log fuzz_security_log fuzz_timestamps fuzz_copy_lines
+        fuzz_http_response)
 build=${QUORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
 
 source "$root/scripts/deps.sh"

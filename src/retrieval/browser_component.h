@@ -1,9 +1,15 @@
 #pragma once
 
+#include "fetch_failure.h"
+#include "navigation_limits.h"
+#include "page_fetch.h"
+#include "static_page_reader.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -11,22 +17,32 @@ namespace quorvane {
 
 class EngineHost;
 class EngineRender;
-class PageFetch;
 class WebBrowserCollection;
 
 // One browser instance: a widget that the user never sees (it stands outside the window) and
 // that fetches a page asynchronously and keeps the text of its body.
+//
+// A page is read as a browser shows it. Our own fetch brings its bytes; a text file gives its
+// text as it is; an HTML page whose text the static renderer gives exactly (no script, no style)
+// is read by it in a helper process held to CPU and memory limits; any other page is rendered by
+// the web engine, whose scripts run and whose style sheets apply. Whatever the router sends, a
+// navigation ends in its document or its failure within the limits, and a new navigation or the
+// instance's end stops everything the old one had under way at once.
 class BrowserInstance : public QWidget {
     Q_OBJECT
 public:
     BrowserInstance(int index, WebBrowserCollection* collection, QWidget* parent);
+    ~BrowserInstance() override;
 
     int index() const { return index_; }
 
-    // Starts an asynchronous fetch and returns at once; a fetch still under way is abandoned.
-    // The URL's user information is sent as HTTP basic credentials, to the URL's origin only.
-    // "about:blank" completes with an empty document.
+    // Starts an asynchronous fetch and returns at once; a navigation still under way is
+    // abandoned. The URL's user information is sent as HTTP basic credentials, to the URL's
+    // origin only and only when the router asks for them. "about:blank" completes with an empty
+    // document.
     void Navigate(const QUrl& url);
+
+    void setLimits(const NavigationLimits& limits) { limits_ = limits; }
 
     // The plain text of the completed document's body, lines ended by CR LF.
     const QString& bodyText() const { return bodyText_; }
@@ -39,14 +55,21 @@ signals:
     void NavigateError(int index, const QString& url, const QString& message, int httpStatus);
 
 private:
-    void complete(const QUrl& url, const QByteArray& body, const QByteArray& contentType);
-    void abandonFetch();
-    void abandonRender();
+    void readPage(const FetchedPage& page);
+    void renderInEngine();
+    void complete(const QString& text);
+    void fail(const FetchFailure& failure);
+    void fail(FetchFailure::Kind kind, const QString& details = {});
+    void abandonWork();
 
     int index_;
     WebBrowserCollection* collection_;
+    NavigationLimits limits_;
     QUrl requested_;  // with the user information its resources are read with
+    FetchedPage page_;
+    QTimer deadline_;
     QPointer<PageFetch> fetch_;
+    QPointer<StaticPageReader> reader_;
     QPointer<EngineRender> render_;
     quint64 navigation_ = 0;
     QString bodyText_;
@@ -67,6 +90,8 @@ public:
     BrowserInstance* load(int index);
     // Destroys the instance with any page it holds or loads; its events are never raised.
     void unload(int index);
+    // Limits of every navigation from now on, the instances to come included.
+    void setLimits(const NavigationLimits& limits);
 
     // The web engine the instances share, started by the first page that needs it.
     EngineHost* engine();
@@ -79,6 +104,7 @@ private:
     BrowserInstance* create(int index);
 
     QWidget* container_;
+    NavigationLimits limits_;
     QList<BrowserInstance*> instances_;  // by index; null where unloaded
     EngineHost* engine_ = nullptr;
 };

@@ -91,8 +91,7 @@ constexpr char kFetchThroughXhr[] = R"JS(
       request.headers.forEach((value, name) => xhr.setRequestHeader(name, value));
       xhr.onload = () => {
         const headers = new Headers();
-        for (const line of xhr.getAllResponseHeaders().trim().split(/[
-]+/)) {
+        for (const line of xhr.getAllResponseHeaders().trim().split(/[\r\n]+/)) {
           const colon = line.indexOf(':');
           if (colon > 0) headers.append(line.slice(0, colon).trim(), line.slice(colon + 1).trim());
         }

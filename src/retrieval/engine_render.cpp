@@ -7,6 +7,7 @@
 #include "router_scheme.h"
 
 #include <QBuffer>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineUrlRequestJob>
 
@@ -43,23 +44,26 @@ QString LogTextFromInnerText(QString innerText) {
     return innerText;
 }
 
-EngineRender::EngineRender(EngineHost* host, EngineDocument document, int timeoutMs,
-                           qint64 memoryLimit, QObject* parent)
+EngineRender::EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits,
+                           QObject* parent)
     : QObject(parent),
       host_(host),
       document_(std::move(document)),
       pageUrl_(ToRouterScheme(document_.url)),
       originKey_(OriginKey(document_.url)),
-      memoryLimit_(memoryLimit) {
+      limits_(limits),
+      resourceBytesLeft_(limits.fetch.maxTotalBytes) {
     timeout_.setSingleShot(true);
-    timeout_.setInterval(timeoutMs);
+    timeout_.setInterval(limits.timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] { fail(EngineFailure::TimedOut); });
     // The renderer is a process of its own, so its memory can be watched and the page stopped
     // before a hostile document takes the machine's.
     memoryCheck_.setInterval(kMemoryCheckMs);
     connect(&memoryCheck_, &QTimer::timeout, this, [this] {
-        if (ResidentBytes(rendererPid()) > memoryLimit_) fail(EngineFailure::TooLarge);
+        if (ResidentBytes(rendererPid()) > limits_.memoryBytes) fail(EngineFailure::TooLarge);
     });
+    readyCheck_.setInterval(kReadyCheckMs);
+    connect(&readyCheck_, &QTimer::timeout, this, &EngineRender::checkReadyState);
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, [this] {
@@ -81,7 +85,7 @@ void EngineRender::abandon() {
 void EngineRender::start() {
     host_->serveOrigin(originKey_, this);
     page_ = host_->newPage(pageUrl_);
-    connect(page_, &QWebEnginePage::loadFinished, this, &EngineRender::onLoadFinished);
+    connect(page_, &QWebEnginePage::loadingChanged, this, &EngineRender::onLoadingChanged);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this] { fail(EngineFailure::NotShown); });
     timeout_.start();
@@ -104,28 +108,31 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
             bytes);
         return;
     }
-    if (++resourceRequests_ > kMaxResourceRequests) {
+    if (++resourceRequests_ > limits_.maxResourceRequests || resourceBytesLeft_ <= 0) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    // The page's own resources are read from its router with the credentials of the page.
-    QUrl resource = url;
-    resource.setUserInfo(document_.url.userInfo());
-    auto* fetch = new PageFetch(resource, this);
+    // The page's own resources are read from its router with the credentials of the page, and
+    // all of them together get no more room than the page had.
+    FetchLimits limits = limits_.fetch;
+    limits.maxTotalBytes = resourceBytesLeft_;
+    auto* fetch = new PageFetch(url, CredentialsFromUserInfo(document_.url),
+                                RedirectPolicy::AnyPath, limits, this);
     fetches_.append(fetch);
     ++pendingRequests_;
     QPointer<QWebEngineUrlRequestJob> pending(job);
-    connect(fetch, &PageFetch::finished, this,
-            [this, fetch, pending](const QUrl&, const QByteArray& body, const QByteArray& type) {
-                if (pending) {
-                    auto* bytes = new QBuffer(pending);
-                    bytes->setData(body);
-                    bytes->open(QIODevice::ReadOnly);
-                    pending->reply(type.isEmpty() ? QByteArray("application/octet-stream") : type,
-                                   bytes);
-                }
-                resourceDone(fetch);
-            });
+    connect(fetch, &PageFetch::finished, this, [this, fetch, pending](const FetchedPage& page) {
+        resourceBytesLeft_ -= page.body.size();
+        if (pending) {
+            auto* bytes = new QBuffer(pending);
+            bytes->setData(page.body);
+            bytes->open(QIODevice::ReadOnly);
+            pending->reply(page.contentType.isEmpty() ? QByteArray("application/octet-stream")
+                                                      : page.contentType,
+                           bytes);
+        }
+        resourceDone(fetch);
+    });
     connect(fetch, &PageFetch::failed, this, [this, fetch, pending] {
         if (pending) pending->fail(QWebEngineUrlRequestJob::UrlNotFound);
         resourceDone(fetch);
@@ -138,6 +145,7 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
 void EngineRender::resourceDone(PageFetch* fetch) {
     if (!fetches_.removeOne(fetch)) return;
     fetch->disconnect(this);
+    fetch->abort();
     fetch->deleteLater();
     --pendingRequests_;
     if (loaded_) readWhenSettled();
@@ -145,13 +153,48 @@ void EngineRender::resourceDone(PageFetch* fetch) {
 
 qint64 EngineRender::rendererPid() const { return page_ ? page_->renderProcessPid() : 0; }
 
-void EngineRender::onLoadFinished(bool ok) {
+// The page has loaded when the engine says so of the page itself. A navigation that the page
+// attempts and we refuse can end the engine's loading reports without that word, so any other
+// end of loading sends us to ask the document itself until it is complete.
+void EngineRender::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (done_ || loaded_) return;
-    if (!ok) {
-        fail(EngineFailure::NotShown);
-        return;
+    const bool itself = OriginKey(info.url()) == originKey_ &&
+                        info.url().path() == pageUrl_.path() &&
+                        info.url().query() == pageUrl_.query();
+    switch (info.status()) {
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+            return;
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            if (itself) {
+                loadedNow();
+                return;
+            }
+            break;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
+            if (itself) {
+                fail(EngineFailure::NotShown);
+                return;
+            }
+            break;
     }
+    readyCheck_.start();
+}
+
+void EngineRender::checkReadyState() {
+    if (done_ || loaded_ || !page_) return;
+    page_->runJavaScript(QStringLiteral("document.readyState"), QWebEngineScript::ApplicationWorld,
+                         [self = QPointer<EngineRender>(this)](const QVariant& state) {
+                             if (self && state.toString() == QLatin1String("complete")) {
+                                 self->loadedNow();
+                             }
+                         });
+}
+
+void EngineRender::loadedNow() {
+    if (done_ || loaded_) return;
     loaded_ = true;
+    readyCheck_.stop();
     readWhenSettled();
 }
 
@@ -181,6 +224,7 @@ void EngineRender::fail(EngineFailure failure) {
 
 void EngineRender::stop() {
     timeout_.stop();
+    readyCheck_.stop();
     memoryCheck_.stop();
     settle_.stop();
     for (const QPointer<PageFetch>& fetch : std::exchange(fetches_, {})) delete fetch.data();

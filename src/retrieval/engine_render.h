@@ -1,5 +1,7 @@
 #pragma once
 
+#include "page_fetch.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -7,19 +9,27 @@
 #include <QTimer>
 #include <QUrl>
 
+class QWebEngineLoadingInfo;
 class QWebEngineUrlRequestJob;
 
 namespace quorvane {
 
 class EngineHost;
 class EnginePage;
-class PageFetch;
 
 // Why the engine gave no text.
 enum class EngineFailure {
     NotShown,  // the page did not load or its renderer went away
     TimedOut,  // still loading, or its scripts still running, when the time ran out
     TooLarge,  // its renderer grew past the memory allowed to one page
+};
+
+struct EngineLimits {
+    int timeoutMs = 30'000;          // a page that has not loaded by then never will
+    qint64 memoryBytes = 1ll << 30;  // of the page's renderer process
+    FetchLimits fetch;               // each of the page's own requests; their bodies together
+                                     // get no more than one page's total
+    int maxResourceRequests = 100;
 };
 
 // The router page a render starts from: already fetched, with the address it came from.
@@ -37,16 +47,14 @@ struct EngineDocument {
 class EngineRender : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kDefaultTimeoutMs = 30'000;
-    static constexpr int kMaxResourceRequests = 100;
     // How long a loaded page must stay without requests of its own before it is read: scripts
     // that fill the log from a request made at load time have done so by then.
     static constexpr int kSettleMs = 20;
-    static constexpr qint64 kDefaultMemoryLimit = 1ll << 30;
     static constexpr int kMemoryCheckMs = 100;
+    static constexpr int kReadyCheckMs = 50;
 
-    EngineRender(EngineHost* host, EngineDocument document, int timeoutMs = kDefaultTimeoutMs,
-                 qint64 memoryLimit = kDefaultMemoryLimit, QObject* parent = nullptr);
+    EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits = {},
+                 QObject* parent = nullptr);
     ~EngineRender() override;
 
     void start();
@@ -64,7 +72,9 @@ signals:
     void failed(quorvane::EngineFailure failure);
 
 private:
-    void onLoadFinished(bool ok);
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void checkReadyState();
+    void loadedNow();
     void readWhenSettled();
     void resourceDone(PageFetch* fetch);
     void read();
@@ -78,8 +88,10 @@ private:
     QPointer<EnginePage> page_;
     QTimer timeout_;
     QTimer settle_;
+    QTimer readyCheck_;
     QTimer memoryCheck_;
-    qint64 memoryLimit_;
+    EngineLimits limits_;
+    qint64 resourceBytesLeft_;
     QList<QPointer<PageFetch>> fetches_;
     int resourceRequests_ = 0;
     int pendingRequests_ = 0;

@@ -1,148 +1,351 @@
 #include "page_fetch.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QNetworkProxy>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace quorvane {
 
 namespace {
 
-QUrl WithoutUserInfo(QUrl url) {
+// Qt stops reading from the system once this much waits unread, so a flood never piles up in
+// memory between two reads of ours.
+constexpr qint64 kReadBufferBytes = 256 << 10;
+constexpr qint64 kReadPieceBytes = 64 << 10;
+
+QUrl Bare(QUrl url) {
     url.setUserInfo({});
+    url.setFragment({});
     return url;
+}
+
+int PortOf(const QUrl& url) {
+    return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443
+                                                                                           : 80);
 }
 
 bool SameOrigin(const QUrl& a, const QUrl& b) {
     return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(80) == b.port(80);
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && PortOf(a) == PortOf(b);
 }
 
-QString HostAndPort(const QUrl& url) { return url.host() + u':' + QString::number(url.port(80)); }
-
-QString HttpStatusMessage(int status, const QByteArray& reason) {
-    const QString code =
-        QStringLiteral("HTTP %1%2")
-            .arg(status)
-            .arg(reason.isEmpty() ? QString() : u' ' + QString::fromLatin1(reason));
-    if (status == 401) return QStringLiteral("The router refused the password (%1).").arg(code);
-    if (status == 403)
-        return QStringLiteral("The router refused access to the page (%1).").arg(code);
-    if (status == 404) return QStringLiteral("The router has no such page (%1).").arg(code);
-    return QStringLiteral("The router answered with an error (%1).").arg(code);
+QString HostForUrl(const QUrl& url) {
+    const QString host = url.host(QUrl::FullyEncoded);
+    return host.contains(u':') ? u'[' + host + u']' : host;
 }
 
-QString NetworkErrorMessage(QNetworkReply::NetworkError error, const QUrl& url) {
-    switch (error) {
-        case QNetworkReply::ConnectionRefusedError:
-            return QStringLiteral("The router at %1 refused the connection.").arg(HostAndPort(url));
-        case QNetworkReply::HostNotFoundError:
-            return QStringLiteral("The router address %1 could not be found.").arg(url.host());
-        case QNetworkReply::TimeoutError:
-        case QNetworkReply::OperationCanceledError:
-            return QStringLiteral("The router at %1 did not answer within %2 seconds.")
-                .arg(HostAndPort(url))
-                .arg(PageFetch::kTimeoutMs / 1000);
-        case QNetworkReply::RemoteHostClosedError:
-            return QStringLiteral(
-                       "The router at %1 closed the connection before the page was "
-                       "complete.")
-                .arg(HostAndPort(url));
-        default:
-            return QStringLiteral("The page could not be fetched from %1 (network error %2).")
-                .arg(HostAndPort(url))
-                .arg(int(error));
-    }
+QString HostAndPort(const QUrl& url) {
+    return HostForUrl(url) + u':' + QString::number(PortOf(url));
+}
+
+QString PathOf(const QUrl& url) {
+    const QString path = url.path(QUrl::FullyDecoded);
+    return path.isEmpty() ? QStringLiteral("/") : path;
+}
+
+// The path and query as they go on the request line; empty when the URL holds something that
+// must not travel there.
+QByteArray RequestTarget(const QUrl& url) {
+    QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
+    if (target.isEmpty()) target = "/";
+    if (url.hasQuery()) target += '?' + url.query(QUrl::FullyEncoded).toLatin1();
+    const bool clean = std::all_of(target.begin(), target.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u > 0x20 && u < 0x7F;
+    });
+    return clean && target.startsWith('/') ? target : QByteArray();
+}
+
+bool IsTokenChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
 }
 
 }  // namespace
 
-PageFetch::PageFetch(const QUrl& url, QObject* parent)
-    : QObject(parent), network_(new QNetworkAccessManager(this)), origin_(WithoutUserInfo(url)) {
-    // Our own header, not the URL's user information: QNetworkAccessManager would otherwise
-    // remember the credentials for the host and answer later challenges with them.
-    const QByteArray user = url.userName(QUrl::FullyDecoded).toUtf8();
-    const QByteArray password = url.password(QUrl::FullyDecoded).toUtf8();
-    if (!url.userInfo().isEmpty()) authorization_ = "Basic " + (user + ':' + password).toBase64();
-    network_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-}
-
-PageFetch::~PageFetch() {
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
+// A challenge list mixes schemes and their parameters, separated by commas alike; a scheme is
+// the token that starts an element and is not followed by "=", and quoted strings may hide
+// commas.
+bool OffersBasicChallenge(const QList<QByteArray>& fields) {
+    for (const QByteArray& field : fields) {
+        qsizetype i = 0;
+        bool elementStart = true;
+        while (i < field.size()) {
+            const char c = field[i];
+            if (c == '"') {
+                for (++i; i < field.size() && field[i] != '"'; ++i) {
+                    if (field[i] == '\\') ++i;
+                }
+                ++i;
+                elementStart = false;
+            } else if (c == ',') {
+                elementStart = true;
+                ++i;
+            } else if (c == ' ' || c == '\t') {
+                ++i;
+            } else if (IsTokenChar(c)) {
+                const qsizetype start = i;
+                while (i < field.size() && IsTokenChar(field[i])) ++i;
+                qsizetype next = i;
+                while (next < field.size() && (field[next] == ' ' || field[next] == '\t')) ++next;
+                const bool isParameter = next < field.size() && field[next] == '=';
+                if (elementStart && !isParameter &&
+                    QByteArrayView(field)
+                            .sliced(start, i - start)
+                            .compare("Basic", Qt::CaseInsensitive) == 0)
+                    return true;
+                elementStart = false;
+            } else {
+                elementStart = false;
+                ++i;
+            }
+        }
     }
+    return false;
 }
 
-void PageFetch::start() { get(origin_); }
+namespace {
 
-void PageFetch::get(const QUrl& target) {
-    QNetworkRequest request(target);
-    request.setTransferTimeout(kTimeoutMs);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    // Uncompressed: Qt refuses a highly compressed body as a decompression bomb, and a log of
-    // repeated lines compresses that well.
-    request.setRawHeader("Accept-Encoding", "identity");
-    if (!authorization_.isEmpty() && SameOrigin(target, origin_))
-        request.setRawHeader("Authorization", authorization_);
-    body_.clear();
-    reply_ = network_->get(request);
-    reply_->setReadBufferSize(0);
-    connect(reply_, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
-    connect(reply_, &QNetworkReply::finished, this, &PageFetch::onFinished);
+// The first coding of a Content-Encoding or Transfer-Encoding value that changes the bytes, or
+// an empty text when there is none. Chunked framing has been undone by the parser already.
+QString ForeignCoding(const QByteArray& value, bool transfer) {
+    for (QByteArray coding : value.split(',')) {
+        coding = coding.left(coding.indexOf(';') < 0 ? coding.size() : coding.indexOf(';'))
+                     .trimmed()
+                     .toLower();
+        if (coding.isEmpty() || coding == "identity" || (transfer && coding == "chunked")) continue;
+        return ShortDetailFromBytes(coding, 40);
+    }
+    return {};
+}
+
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+}  // namespace
+
+FetchCredentials CredentialsFromUserInfo(const QUrl& url) {
+    if (url.userInfo().isEmpty()) return {};
+    return {url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded)};
+}
+
+PageFetch::PageFetch(const QUrl& url, const FetchCredentials& credentials, RedirectPolicy policy,
+                     const FetchLimits& limits, QObject* parent)
+    : QObject(parent),
+      origin_(Bare(url)),
+      path_(PathOf(origin_)),
+      credentials_(credentials),
+      policy_(policy),
+      limits_(limits),
+      idle_(new QTimer(this)) {
+    idle_->setSingleShot(true);
+    connect(idle_, &QTimer::timeout, this, &PageFetch::onIdle);
+}
+
+PageFetch::~PageFetch() { abort(); }
+
+// Never inside the caller's own call: every outcome arrives later, from the event loop.
+void PageFetch::start() {
+    QTimer::singleShot(0, this, [this] {
+        if (!done_) request(origin_);
+    });
+}
+
+void PageFetch::abort() {
+    done_ = true;
+    idle_->stop();
+    dropSocket();
+}
+
+void PageFetch::dropSocket() {
+    if (!socket_) return;
+    socket_->disconnect(this);
+    socket_->abort();
+    // Possibly inside one of its own signals: deleted by the event loop, or with this object.
+    socket_->deleteLater();
+    socket_ = nullptr;
+}
+
+QString PageFetch::address() const { return HostAndPort(current_); }
+
+void PageFetch::request(const QUrl& target) {
+    current_ = target;
+    dropSocket();
+    if (!target.isValid() || target.scheme() != QLatin1String("http") || target.host().isEmpty() ||
+        RequestTarget(target).isEmpty()) {
+        fail(FetchFailure::Kind::InvalidAddress, target.toString());
+        return;
+    }
+    parser_ = std::make_unique<HttpResponseParser>(
+        HttpResponseParser::Limits{limits_.maxHeaderBytes, limits_.maxTotalBytes});
+    credentialsSent_ = sendCredentials_;
+    socket_ = new QTcpSocket(this);
+    socket_->setProxy(QNetworkProxy::NoProxy);  // a router on the local network, always direct
+    socket_->setReadBufferSize(kReadBufferBytes);
+    connect(socket_, &QTcpSocket::readyRead, this, &PageFetch::onReadyRead);
+    connect(socket_, &QTcpSocket::disconnected, this, &PageFetch::onDisconnected);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &PageFetch::onSocketError);
+    idle_->start(limits_.idleTimeoutMs);
+    QTcpSocket* socket = socket_;
+    socket->connectToHost(target.host(), quint16(PortOf(target)));
+    // Buffered until the connection stands, then sent in one piece; unless the attempt has
+    // failed already, inside connectToHost().
+    if (socket == socket_) socket->write(requestHead());
+}
+
+QByteArray PageFetch::requestHead() {
+    QByteArray head =
+        "GET " + RequestTarget(current_) + " HTTP/1.1\r\nHost: " + HostForUrl(current_).toLatin1();
+    if (PortOf(current_) != 80) head += ':' + QByteArray::number(PortOf(current_));
+    // One connection per request, so no byte of an earlier answer can be read as a later one;
+    // no compression, because we would have to undo it and a bomb would hide behind it.
+    head +=
+        "\r\nAccept: */*\r\n"
+        "Accept-Encoding: identity\r\n"
+        "Connection: close\r\n";
+    if (sendCredentials_) {
+        const QString pair = credentials_.user + u':' + credentials_.password;
+        head += "Authorization: Basic " + pair.toUtf8().toBase64() + "\r\n";
+    }
+    return head + "\r\n";
 }
 
 void PageFetch::onReadyRead() {
-    body_ += reply_->readAll();
-    if (body_.size() > kMaxBodyBytes) {
-        tooLarge_ = true;
-        reply_->abort();  // finished() follows and reports it
+    QTcpSocket* socket = socket_;
+    while (!done_ && socket == socket_ && socket->bytesAvailable() > 0) {
+        idle_->start(limits_.idleTimeoutMs);
+        if (parser_->feed(socket->read(kReadPieceBytes)) != HttpResponseParser::State::Incomplete) {
+            answered();
+            return;
+        }
     }
 }
 
-void PageFetch::onFinished() {
-    QNetworkReply* reply = reply_;
-    reply->deleteLater();
-    reply_.clear();
-    if (tooLarge_) {
-        fail(QStringLiteral("The page is larger than %1 MiB; the fetch was stopped.")
-                 .arg(kMaxBodyBytes >> 20));
+// The end of the stream ends an answer framed by it, and cuts any other.
+void PageFetch::onDisconnected() {
+    if (done_ || !socket_) return;
+    QTcpSocket* socket = socket_;
+    onReadyRead();
+    if (done_ || socket != socket_) return;
+    parser_->finish();
+    answered();
+}
+
+void PageFetch::onSocketError() {
+    if (done_ || !socket_) return;
+    const QAbstractSocket::SocketError error = socket_->error();
+    // A reset after part of the answer is an end of stream as much as an orderly close.
+    if (error == QAbstractSocket::RemoteHostClosedError || parser_->bytesConsumed() > 0 ||
+        socket_->bytesAvailable() > 0) {
+        onDisconnected();
         return;
     }
-    if (reply->isOpen()) body_ += reply->readAll();
+    switch (error) {
+        case QAbstractSocket::ConnectionRefusedError:
+            fail(FetchFailure::Kind::ConnectionRefused);
+            break;
+        case QAbstractSocket::HostNotFoundError:
+            fail(FetchFailure::Kind::HostNotFound, current_.host());
+            break;
+        default:
+            fail(FetchFailure::Kind::NetworkError, socket_->errorString());
+            break;
+    }
+}
 
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 300 && status < 400 && reply->hasRawHeader("Location")) {
-        const QUrl target = reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
-        if (++redirects_ > kMaxRedirects) {
-            fail(QStringLiteral("The router redirected the request too many times."), status);
-        } else if (!target.isValid() || target.scheme() != QLatin1String("http")) {
-            fail(QStringLiteral("The router redirected the request to an address that cannot be "
-                                "fetched."),
-                 status);
+void PageFetch::onIdle() {
+    if (done_) return;
+    fail(parser_ && parser_->bytesConsumed() > 0 ? FetchFailure::Kind::Stalled
+                                                 : FetchFailure::Kind::NoAnswer,
+         DurationText(limits_.idleTimeoutMs));
+}
+
+void PageFetch::answered() {
+    using Kind = FetchFailure::Kind;
+    using State = HttpResponseParser::State;
+    idle_->stop();
+    const HttpResponseParser& answer = *parser_;
+    switch (answer.state()) {
+        case State::Incomplete:
+        case State::Complete:
+            break;
+        case State::Cut:
+            fail(answer.bytesConsumed() == 0 ? Kind::ClosedWithoutAnswer : Kind::Cut);
+            return;
+        case State::NotHttp:
+            fail(Kind::NotHttp);
+            return;
+        case State::Malformed:
+            fail(Kind::Malformed, QString::fromLatin1(answer.error()));
+            return;
+        case State::HeaderTooLarge:
+            fail(Kind::HeaderTooLarge, SizeText(limits_.maxHeaderBytes));
+            return;
+        case State::TooLarge:
+            fail(Kind::TooLarge, SizeText(limits_.maxTotalBytes));
+            return;
+    }
+    const int status = answer.status();
+    const QString reason = ShortDetailFromBytes(answer.reasonPhrase(), 100);
+
+    if (status == 401) {
+        if (!credentialsSent_ && !credentials_.isEmpty() &&
+            OffersBasicChallenge(answer.headerValues("WWW-Authenticate"))) {
+            sendCredentials_ = true;  // from now on every request to this origin carries them
+            request(current_);
         } else {
-            get(WithoutUserInfo(target));
+            fail(credentialsSent_ ? Kind::PasswordRefused : Kind::LoginNotOffered, reason, status);
         }
         return;
     }
-    if (status >= 400) {
-        fail(
-            HttpStatusMessage(
-                status, reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray()),
-            status);
+
+    if (IsRedirect(status)) {
+        const QList<QByteArray> locations = answer.headerValues("Location");
+        const QUrl location(QString::fromUtf8(locations.value(0)).trimmed());
+        if (locations.size() != 1 || locations[0].trimmed().isEmpty() || !location.isValid()) {
+            fail(Kind::RedirectWithoutTarget, reason, status);
+            return;
+        }
+        const QUrl target = Bare(current_.resolved(location));
+        if (!target.isValid() || !SameOrigin(target, origin_)) {
+            fail(Kind::OtherOrigin, target.toString(), status);
+        } else if (++redirects_ > kMaxRedirects) {
+            fail(Kind::TooManyRedirects, {}, status);
+        } else if (policy_ == RedirectPolicy::SamePath &&
+                   PathOf(target).compare(path_, Qt::CaseInsensitive) != 0) {
+            fail(Kind::OtherPath, PathOf(target), status);
+        } else {
+            request(target);
+        }
         return;
     }
-    if (reply->error() != QNetworkReply::NoError) {
-        fail(NetworkErrorMessage(reply->error(), reply->url()), status);
+
+    if (status != 200) {
+        fail(Kind::HttpStatus, reason, status);
         return;
     }
-    emit finished(WithoutUserInfo(reply->url()), body_, reply->rawHeader("Content-Type"));
+    QString coding = ForeignCoding(answer.header("Content-Encoding"), false);
+    if (coding.isEmpty()) coding = ForeignCoding(answer.header("Transfer-Encoding"), true);
+    if (!coding.isEmpty()) {
+        fail(Kind::ContentEncoded, coding, status);
+        return;
+    }
+    FetchedPage page{current_, status, answer.header("Content-Type"), parser_->takeBody()};
+    done_ = true;
+    dropSocket();
+    parser_.reset();
+    emit finished(page);
 }
 
-void PageFetch::fail(const QString& message, int httpStatus) {
-    body_.clear();
-    emit failed(origin_, message, httpStatus);
+void PageFetch::fail(FetchFailure::Kind kind, const QString& details, int status) {
+    done_ = true;
+    idle_->stop();
+    dropSocket();
+    parser_.reset();
+    emit failed(FetchFailure::Make(kind, address(), details, status));
 }
 
 }  // namespace quorvane

@@ -33,6 +33,7 @@ private slots:
         routersim::RouterSim sim({.password = "demo", .firewallLines = 50});
         QVERIFY(sim.start());
         const std::string log = sim.systemLog();
+        const std::string securityLog = sim.securityLog();
         window_.typeLogin(sim, QStringLiteral("demo"));
         window_.tick("Check1");
         window_.tick("Check2");
@@ -40,6 +41,7 @@ private slots:
         qint64 afterWarmUp = 0;
         for (int fetch = 1; fetch <= kFetches; ++fetch) {
             sim.setSystemLog(log);  // the clear emptied it
+            sim.setSecurityLog(securityLog);
             QVERIFY(window_.press(fetch % 2 ? "Command1" : "Command2"));
             if (fetch % 2) QCOMPARE(window_.text("txtWANIP"), ValueAfter(log, "WAN IP is "));
             if (fetch == kWarmUp) afterWarmUp = ResidentKiB();

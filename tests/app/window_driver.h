@@ -1,7 +1,9 @@
 #pragma once
 
+#include "browser_component.h"
 #include "main_window.h"
 #include "router_sim.h"
+#include "static_page_reader.h"
 #include "wait_until.h"
 
 #include <QAbstractButton>
@@ -27,6 +29,7 @@ public:
 
     // `programFolder`: where the window takes the program to be; appDir unless given.
     bool open(const QString& programFolder = {}) {
+        quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
         form = std::make_unique<quorvane::Form1>(programFolder.isEmpty() ? appDir.path()
                                                                          : programFolder);
         form->show();
@@ -50,6 +53,10 @@ public:
         control<QLineEdit>("txtPass")->setText(password);
         control<QLineEdit>("txtIP")->setText(QString::fromStdString(sim.host()));
         control<QLineEdit>("txtPort")->setText(QString::number(sim.port()));
+    }
+    // The window's navigations from now on, held to shorter limits than a user's.
+    void setLimits(const quorvane::NavigationLimits& limits) {
+        form->findChild<quorvane::WebBrowserCollection*>()->setLimits(limits);
     }
     void tick(const char* name, Qt::CheckState state = Qt::Checked) {
         auto* box = control<QCheckBox>(name);

@@ -32,7 +32,7 @@ constexpr int kConcurrentRenders = 4;
 // One more port for the renders that shrink a page while others may still run.
 constexpr int kShrinkLane = kConcurrentRenders;
 constexpr int kShrinkTries = 1500;
-constexpr int kWaitMs = 2 * EngineRender::kDefaultTimeoutMs;
+constexpr int kWaitMs = 2 * EngineLimits{}.timeoutMs;
 
 // A knob's value; nothing when it is not set. A value that is no number stops the run rather than
 // pass unnoticed as the default.
@@ -110,8 +110,7 @@ class TestStaticMatchesEngine : public QObject {
     void startRender(QObject* owner, int lane, const QByteArray& page, const QByteArray& type,
                      const std::function<void(EngineText)>& done) {
         const QUrl url(QStringLiteral("http://127.0.0.1:%1/doc/syslog.htm").arg(ports_[lane]));
-        auto* render = new EngineRender(engine_, {url, type, page}, EngineRender::kDefaultTimeoutMs,
-                                        EngineRender::kDefaultMemoryLimit, owner);
+        auto* render = new EngineRender(engine_, {url, type, page}, {}, owner);
         connect(render, &EngineRender::finished, this, [render, done](const QString& text) {
             render->deleteLater();
             done({text});

@@ -4,11 +4,13 @@
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTcpSocket>
 #include <QtTest>
 
 using routersim::Fault;
 using routersim::PageStyle;
 using routersim::RouterSim;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -55,6 +57,22 @@ Answer Fetch(const QString& url, const QByteArray& authorization = Basic("admin"
             reply->rawHeader("Content-Type"),
             reply->rawHeader("Location"),
             reply->rawHeader("WWW-Authenticate")};
+}
+
+// The bytes of one exchange on a connection of its own, read until the router closes it or
+// `limit` bytes have come; for answers that a client library would hide or refuse.
+QByteArray Exchange(const RouterSim& sim, const QByteArray& target, qsizetype limit = 4 << 20) {
+    QTcpSocket socket;
+    socket.connectToHost(QString::fromStdString(sim.host()), quint16(sim.port()));
+    if (!socket.waitForConnected(10'000)) return {};
+    socket.write("GET " + target + " HTTP/1.1\r\nHost: router\r\nAuthorization: " +
+                 Basic("admin", "demo") + "\r\nConnection: close\r\n\r\n");
+    QByteArray answer;
+    while (answer.size() < limit) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(10'000)) break;
+        answer += socket.read(limit - answer.size());
+    }
+    return answer;
 }
 
 QList<QByteArray> Lines(const std::string& log) {
@@ -184,9 +202,14 @@ private slots:
         QTest::newRow("404") << int(Fault::Status404) << 404 << "";
         QTest::newRow("500") << int(Fault::Status500) << 500 << "";
         QTest::newRow("same origin")
-            << int(Fault::RedirectSameOrigin) << 302 << "%1/redir/doc/syslog.htm?x=1";
+            << int(Fault::RedirectSameOrigin) << 302 << "%1/doc/syslog.htm?x=1&redirected=1";
         QTest::newRow("other host")
             << int(Fault::RedirectOtherHost) << 302 << "http://127.0.0.2:9/doc/syslog.htm?x=1";
+        QTest::newRow("login page")
+            << int(Fault::RedirectToLogin) << 302 << "/login.htm?next=/doc/syslog.htm";
+        QTest::newRow("other log") << int(Fault::RedirectOtherLog) << 302 << "/doc/seclog.htm";
+        QTest::newRow("elsewhere") << int(Fault::RedirectElsewhere) << 302 << "/doc/status.htm";
+        QTest::newRow("no Location") << int(Fault::RedirectWithoutLocation) << 302 << "";
     }
     void faultsAnswerAsAnnounced() {
         QFETCH(int, fault);
@@ -202,6 +225,11 @@ private slots:
         QVERIFY(!answer.body.contains("Firewall:"));
         if (fault == int(Fault::RedirectSameOrigin)) {
             QVERIFY(Fetch(QString::fromUtf8(answer.location)).body.contains("WAN IP is "));
+        }
+        if (fault == int(Fault::RedirectToLogin)) {
+            const Answer login = Fetch(Url(sim, QString::fromUtf8(answer.location)), {});
+            QCOMPARE(login.status, 200);
+            QVERIFY(login.body.contains("type=\"password\""));
         }
     }
 
@@ -227,6 +255,65 @@ private slots:
         QCOMPARE(answer.contentType.contains("x-no-such-charset"),
                  fault == int(Fault::UnknownCharset));
         QCOMPARE(answer.body.count("Firewall:") > 2, fault == int(Fault::MarkersInMarkup));
+    }
+
+    // What each fault puts on the wire once the client is logged in.
+    void rawAnswers_data() {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QByteArray>("starts");
+        QTest::addColumn<QByteArray>("holds");  // somewhere in the answer
+        QTest::addColumn<QByteArray>("lacks");  // nowhere in the answer
+        QTest::newRow("204") << int(Fault::Status204) << QByteArray("HTTP/1.1 204 ") << QByteArray()
+                             << QByteArray("<html");
+        QTest::newRow("304") << int(Fault::Status304) << QByteArray("HTTP/1.1 304 ") << QByteArray()
+                             << QByteArray("<html");
+        QTest::newRow("gzip") << int(Fault::GzipBody) << QByteArray("HTTP/1.1 200 ")
+                              << QByteArray("\r\nContent-Encoding: gzip\r\n")
+                              << QByteArray("<html");
+        QTest::newRow("early hints")
+            << int(Fault::EarlyHints) << QByteArray("HTTP/1.1 103 Early Hints\r\nLink: ")
+            << QByteArray("\r\n\r\nHTTP/1.1 200 OK\r\n") << QByteArray();
+        QTest::newRow("plain text")
+            << int(Fault::PlainText) << QByteArray("HTTP/1.1 200 ")
+            << QByteArray("\r\nContent-Type: text/plain; charset=utf-8\r\n") << QByteArray("<");
+        QTest::newRow("octet stream")
+            << int(Fault::OctetStream) << QByteArray("HTTP/1.1 200 ")
+            << QByteArray("\r\nContent-Type: application/octet-stream\r\n") << QByteArray();
+        QTest::newRow("not HTTP") << int(Fault::NotHttp) << QByteArray("QR-100 ") << QByteArray()
+                                  << QByteArray("HTTP/");
+        QTest::newRow("long reason")
+            << int(Fault::LongReason) << QByteArray("HTTP/1.1 500 Internal Server Error overlong")
+            << QByteArray("\r\n\r\n<html>") << QByteArray();
+        QTest::newRow("header flood")
+            << int(Fault::HeaderFlood) << QByteArray("HTTP/1.1 200 OK\r\n")
+            << QByteArray("\r\nX-Flood-1000: ") << QByteArray("\r\n\r\n");
+    }
+    void rawAnswers() {
+        QFETCH(int, fault);
+        QFETCH(QByteArray, starts);
+        QFETCH(QByteArray, holds);
+        QFETCH(QByteArray, lacks);
+        RouterSim sim({.password = "demo", .fault = Fault(fault)});
+        QVERIFY(sim.start());
+        const QByteArray answer = Exchange(sim, "/doc/syslog.htm", 2 << 20);
+        QVERIFY2(answer.startsWith(starts), answer.left(80).constData());
+        if (!holds.isEmpty()) QVERIFY(answer.contains(holds));
+        if (!lacks.isEmpty()) QVERIFY(!answer.contains(lacks));
+        if (fault == int(Fault::LongReason)) QVERIFY(answer.indexOf("\r\n") > (1 << 20));
+    }
+
+    // The whole page is announced at once and then sent one byte at a time; reading its start
+    // is enough to see that.
+    void trickleAnnouncesThePageAndSendsItsStart() {
+        RouterSim sim({.password = "demo", .fault = Fault::Trickle, .trickleInterval = 1ms});
+        QVERIFY(sim.start());
+        const QByteArray answer = Exchange(sim, "/doc/syslog.htm", 300);
+        sim.setFault(Fault::None);
+        const QByteArray page = Fetch(Url(sim, "/doc/syslog.htm")).body;
+        const qsizetype body = answer.indexOf("\r\n\r\n") + 4;
+        QVERIFY(body > 4 && answer.startsWith("HTTP/1.1 200 OK\r\n"));
+        QVERIFY(answer.contains("\r\nContent-Length: " + QByteArray::number(page.size())));
+        QVERIFY(page.startsWith(answer.sliced(body)));
     }
 
     void neverAnswerHoldsTheConnectionUntilStop() {

@@ -16,21 +16,29 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: quorvane-router-sim [--host ADDRESS] [--port N] [--password TEXT]\n"
-    "         [--style pre|br|table|textarea|div] [--charset utf-8|windows-1252]\n"
-    "         [--fault NAME] [--redirect-target URL] [--firewall-lines N] [--allow-any-host]\n"
-    "         [--hostile-size BYTES]\n"
+    "         [--style NAME] [--plain-markup] [--charset utf-8|windows-1252]\n"
+    "         [--fault NAME] [--redirect-target URL] [--trickle-ms N] [--firewall-lines N]\n"
+    "         [--allow-any-host] [--hostile-size BYTES]\n"
     "  --host            address to listen on (default 127.0.0.1; loopback only unless\n"
     "                    --allow-any-host is given)\n"
     "  --port            port to listen on (default 0: any free port)\n"
     "  --password        administrator password of user admin (default \"demo\")\n"
+    "  --style           how the page lays out its log: pre, br, table, textarea, div, or with\n"
+    "                    scripts and style sheets: script-array, script-file, script-textarea,\n"
+    "                    hidden-field-rows, styled-lines (default pre)\n"
+    "  --plain-markup    no style sheet, script or event handler besides the log block's\n"
     "  --fault           none, status-403, status-404, status-500, empty-page,\n"
     "                    redirect-same-origin, redirect-other-host, never-answer, cut-body,\n"
     "                    huge-body, slow-body, binary-body, unknown-charset, markers-in-markup,\n"
-    "                    deep-nesting, and pages built to be slow or hungry to parse:\n"
+    "                    deep-nesting, status-204, status-304, redirect-without-location,\n"
+    "                    gzip-body, early-hints, plain-text, octet-stream, redirect-to-login,\n"
+    "                    redirect-other-log, redirect-elsewhere, not-http, header-flood,\n"
+    "                    trickle, long-reason, and pages built to be slow or hungry to parse:\n"
     "                    hostile-div, hostile-ul-li, hostile-b-id, hostile-attributes,\n"
     "                    hostile-long-attribute, hostile-a-div, hostile-div-p, hostile-p-b-id\n"
     "  --hostile-size    size of those pages, in bytes or with K or M (default 1M)\n"
-    "  --redirect-target where redirect-other-host sends the client, e.g. http://127.0.0.2:8080\n";
+    "  --redirect-target where redirect-other-host sends the client, e.g. http://127.0.0.2:8080\n"
+    "  --trickle-ms      milliseconds between two bytes of the trickle fault (default 1000)\n";
 
 struct Arguments {
     std::string host = "127.0.0.1";
@@ -69,6 +77,10 @@ std::string parse(int argc, char** argv, Arguments& args) {
     args.options.password = "demo";
     for (int i = 1; i < argc; ++i) {
         const std::string_view flag = argv[i];
+        if (flag == "--plain-markup") {
+            args.options.plainMarkup = true;
+            continue;
+        }
         if (flag == "--allow-any-host") {
             args.options.allowAnyHost = true;
             continue;
@@ -96,6 +108,10 @@ std::string parse(int argc, char** argv, Arguments& args) {
             args.options.redirectTarget = value;
         } else if (flag == "--hostile-size") {
             if (!parseSize(value, args.options.hostileBytes)) return "not a size: " + value;
+        } else if (flag == "--trickle-ms") {
+            int milliseconds = 0;
+            if (!parsePort(value, milliseconds)) return "not a number of milliseconds: " + value;
+            args.options.trickleInterval = std::chrono::milliseconds(milliseconds);
         } else if (flag == "--firewall-lines") {
             if (!parsePort(value, args.options.firewallLines)) return "not a count: " + value;
         } else {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -27,29 +28,72 @@ using namespace std::chrono_literals;
 constexpr std::string_view kUser = "admin";
 // RFC 7617: the charset parameter tells clients to send the credentials as UTF-8.
 constexpr char kChallenge[] = "Basic realm=\"ADSL Router\", charset=\"UTF-8\"";
-constexpr std::string_view kRedirectPrefix = "/redir";
+constexpr char kRedirectedMark[] = "redirected";
 constexpr char kUnknownCharset[] = "x-no-such-charset";
 constexpr std::size_t kHugeChunk = 64u << 10;
 constexpr std::size_t kSlowPiece = 64;
 constexpr auto kSlowTotal = 3000ms;
+constexpr std::size_t kFloodBytes = 256u << 20;  // the header flood's end, should nobody stop it
+constexpr std::size_t kLongReasonBytes = 1u << 20;
+
+// A page that no client asks for with Accept-Encoding: identity, compressed once and for all.
+constexpr char kGzipPage[] =
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\xc9\x28\xc9\xcd\xb1\xb3\x49\xca\x4f"
+    "\xa9\xb4\xb3\x29\x28\x4a\xb5\x0b\xc9\xc8\x2c\x56\x28\x48\x4c\x4f\x55\x28\x4f\x2c"
+    "\x56\x28\x4e\xcd\x2b\x51\x48\xaf\xca\x2c\xd0\x4d\xce\xcf\x05\x4a\x17\x17\xa7\xa6"
+    "\xe8\xd9\xe8\x83\x14\xda\xe8\x43\x34\xe9\x83\x4d\xe0\x02\x00\xb7\xa5\x9d\xcf\x49"
+    "\x00\x00\x00";
+
+constexpr char kLoginPage[] =
+    "<html><head><title>ADSL Router Login</title></head><body>\n"
+    "<form method=\"post\" action=\"/login.cgi\">User <input name=\"user\"> Password "
+    "<input type=\"password\" name=\"pass\"> <input type=\"submit\" value=\"Login\"></form>\n"
+    "</body></html>\n";
 
 struct Route {
     std::optional<LogKind> kind;
+    bool login = false;       // the login page that RedirectToLogin sends clients to
     bool redirected = false;  // reached through the same-origin redirect, served without fault
+    std::optional<LogKind> script;  // the script file that holds that log for ScriptFile pages
 };
 
-// Paths are matched without regard to case, as small embedded servers commonly do.
-Route routeOf(std::string path) {
-    std::transform(path.begin(), path.end(), path.begin(),
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+// Paths are matched without regard to case, as small embedded servers commonly do.
+Route routeOf(const Request& req) {
+    const std::string path = lowerCase(req.path);
     Route route;
-    if (path.starts_with(std::string(kRedirectPrefix) + "/")) {
-        route.redirected = true;
-        path.erase(0, kRedirectPrefix.size());
+    route.redirected = req.has_param(kRedirectedMark);
+    route.login = path == "/login.htm";
+    for (const LogKind kind : {LogKind::System, LogKind::Security}) {
+        if (path == logScriptPath(kind)) route.script = kind;
     }
     if (path == "/doc/syslog.htm") route.kind = LogKind::System;
     if (path == "/doc/seclog.htm") route.kind = LogKind::Security;
     return route;
+}
+
+std::string_view otherLogPath(LogKind kind) {
+    return kind == LogKind::System ? "/doc/seclog.htm" : "/doc/syslog.htm";
+}
+
+// The request target with one more query parameter.
+std::string withParameter(const std::string& target, std::string_view parameter) {
+    return target + (target.find('?') == std::string::npos ? "?" : "&") + std::string(parameter);
+}
+
+// A reason phrase of `size` bytes that holds control characters and a right-to-left override
+// between its words, as nothing should show them.
+std::string longReason(std::size_t size) {
+    std::string reason = "Internal Server Error";
+    static constexpr std::string_view kFiller = " overlong reason \x01\x1b[31m\xe2\x80\xae\x7f";
+    while (reason.size() < size) reason += kFiller;
+    reason.resize(size);
+    return reason;
 }
 
 std::string urlHost(const std::string& host) {
@@ -85,6 +129,9 @@ struct RouterSim::Impl {
     void answerPage(LogKind kind, Fault fault, const Options& options, const Request& req,
                     Response& res);
     void holdUntilStop(const Request& req);
+    void sendInterim(const Request& req, std::string_view bytes);
+    void answerRaw(Fault fault, const Request& req);
+    bool sendRaw(int fd, std::string_view bytes);
     int addStream(const Request& req);
     void removeStream(int fd);
     bool pause(std::chrono::milliseconds duration);
@@ -92,7 +139,7 @@ struct RouterSim::Impl {
 
 HandlerResponse RouterSim::Impl::handle(const Request& req, Response& res) {
     ReceivedRequest record{req.method, req.target, req.get_header_value("Authorization"), 0};
-    const Route route = routeOf(req.path);
+    const Route route = routeOf(req);
     const bool clear = route.kind && req.has_param("clearlog");
     Options current;
     std::string origin;
@@ -105,9 +152,27 @@ HandlerResponse RouterSim::Impl::handle(const Request& req, Response& res) {
     const Fault fault = route.redirected ? Fault::None : current.fault;
     const bool isGet = req.method == "GET" || req.method == "HEAD";
 
+    if (isGet && route.kind && fault == Fault::EarlyHints) {
+        sendInterim(req,
+                    "HTTP/1.1 103 Early Hints\r\n"
+                    "Link: </doc/style.css>; rel=preload; as=style\r\n\r\n");
+    }
     if (!isGet) {
         answerStatus(res, 405);
         res.set_header("Allow", "GET, HEAD");
+    } else if (route.login) {
+        res.status = 200;
+        res.set_content(kLoginPage, "text/html; charset=utf-8");
+    } else if (route.script) {
+        if (!basicCredentialsMatch(record.authorization, kUser, current.password)) {
+            answerStatus(res, 401);
+            res.set_header("WWW-Authenticate", kChallenge);
+        } else {
+            std::lock_guard lock(mutex);
+            res.status = 200;
+            res.set_content(logScript(*route.script == LogKind::System ? systemLog : securityLog),
+                            "application/javascript; charset=utf-8");
+        }
     } else if (!route.kind) {
         answerStatus(res, 404);
     } else if (fault == Fault::NeverAnswer) {
@@ -118,15 +183,35 @@ HandlerResponse RouterSim::Impl::handle(const Request& req, Response& res) {
         holdUntilStop(req);
         answerStatus(res, 500);  // written only where the socket could not be found and cut
         return HandlerResponse::Handled;
+    } else if (fault == Fault::NotHttp || fault == Fault::HeaderFlood ||
+               fault == Fault::LongReason) {
+        // Recorded first: a flood ends only when the client has given up.
+        record.status = fault == Fault::NotHttp ? 0 : fault == Fault::LongReason ? 500 : 200;
+        {
+            std::lock_guard lock(mutex);
+            requests.push_back(record);
+        }
+        answerRaw(fault, req);
+        answerStatus(res, 500);  // written only where the socket could not be found and cut
+        return HandlerResponse::Handled;
     } else if (fault == Fault::Status403 || fault == Fault::Status404 ||
                fault == Fault::Status500) {
         answerStatus(res, fault == Fault::Status403 ? 403 : fault == Fault::Status404 ? 404 : 500);
     } else if (fault == Fault::RedirectSameOrigin) {
-        res.set_redirect(origin + std::string(kRedirectPrefix) + req.target);
+        res.set_redirect(origin + withParameter(req.target, "redirected=1"));
     } else if (fault == Fault::RedirectOtherHost) {
         std::string target = current.redirectTarget;
         while (!target.empty() && target.back() == '/') target.pop_back();
         res.set_redirect(target + req.target);
+    } else if (fault == Fault::RedirectToLogin) {
+        res.set_redirect("/login.htm?next=" + req.path);
+    } else if (fault == Fault::RedirectOtherLog) {
+        res.set_redirect(std::string(otherLogPath(*route.kind)));
+    } else if (fault == Fault::RedirectElsewhere) {
+        res.set_redirect("/doc/status.htm");
+    } else if (fault == Fault::RedirectWithoutLocation) {
+        res.status = 302;
+        res.set_content("<html><body>Moved.</body></html>\n", "text/html; charset=utf-8");
     } else if (!basicCredentialsMatch(record.authorization, kUser, current.password)) {
         answerStatus(res, 401);
         res.set_header("WWW-Authenticate", kChallenge);
@@ -160,6 +245,19 @@ void RouterSim::Impl::answerPage(LogKind kind, Fault fault, const Options& curre
         res.set_content("", type);
         return;
     }
+    if (fault == Fault::Status204 || fault == Fault::Status304) {
+        res.status = fault == Fault::Status204 ? 204 : 304;
+        return;
+    }
+    if (fault == Fault::GzipBody) {
+        res.set_content(std::string(kGzipPage, sizeof kGzipPage - 1), type);
+        res.set_header("Content-Encoding", "gzip");
+        return;
+    }
+    if (fault == Fault::PlainText) {
+        res.set_content(log + "\n", "text/plain; charset=utf-8");
+        return;
+    }
     if (fault == Fault::BinaryBody) {
         res.set_content(binaryBody(16u << 10), type);
         return;
@@ -179,13 +277,26 @@ void RouterSim::Impl::answerPage(LogKind kind, Fault fault, const Options& curre
         return;
     }
 
-    std::string html = renderPage(kind, current.style, log, label, fault == Fault::MarkersInMarkup);
+    std::string html = renderPage(kind, current.style, log, label, fault == Fault::MarkersInMarkup,
+                                  current.plainMarkup);
     if (fault == Fault::DeepNesting) html = nestedPage(kind, current.style, log, label);
     if (isHostileMarkup(fault)) {
         html = hostilePage(fault, kind, current.style, log, label, current.hostileBytes);
     }
     auto page = std::make_shared<const std::string>(encodePage(html, current.charset));
-    if (fault == Fault::CutBody) {
+    if (fault == Fault::OctetStream) {
+        res.set_content(*page, "application/octet-stream");
+    } else if (fault == Fault::Trickle) {
+        const std::chrono::milliseconds interval = current.trickleInterval;
+        const int fd = addStream(req);
+        res.set_content_provider(
+            page->size(), type,
+            [this, page, interval](std::size_t offset, std::size_t, DataSink& sink) {
+                if (!pause(interval)) return false;
+                return sink.write(page->data() + offset, 1);
+            },
+            [this, fd](bool) { removeStream(fd); });
+    } else if (fault == Fault::CutBody) {
         res.set_content_provider(
             page->size(), type, [page](std::size_t offset, std::size_t, DataSink& sink) {
                 const std::size_t half = page->size() / 2;
@@ -216,6 +327,56 @@ void RouterSim::Impl::holdUntilStop(const Request& req) {
     std::unique_lock lock(mutex);
     stopped.wait(lock, [this] { return stopping; });
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+}
+
+// An interim answer goes out ahead of the library's own, on the same connection.
+void RouterSim::Impl::sendInterim(const Request& req, std::string_view bytes) {
+    const int fd =
+        findServerSideSocket(req.local_addr, req.local_port, req.remote_addr, req.remote_port);
+    if (fd >= 0) sendRaw(fd, bytes);
+}
+
+// Answers that the library cannot produce, written on the connection behind its back; the
+// connection is then cut, so the library's own answer goes nowhere.
+void RouterSim::Impl::answerRaw(Fault fault, const Request& req) {
+    const int fd = addStream(req);
+    if (fd < 0) return;
+    if (fault == Fault::NotHttp) {
+        sendRaw(fd, "QR-100 management console\r\nlogin: ");
+    } else if (fault == Fault::LongReason) {
+        const std::string body = statusPage(500);
+        sendRaw(fd, "HTTP/1.1 500 " + longReason(kLongReasonBytes) +
+                        "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                        std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    } else {
+        bool open = sendRaw(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n");
+        const std::string value(1000, 'a');
+        for (std::size_t sent = 0, n = 0; open && sent < kFloodBytes; ++n) {
+            const std::string line = "X-Flood-" + std::to_string(n) + ": " + value + "\r\n";
+            open = sendRaw(fd, line);
+            sent += line.size();
+        }
+    }
+    ::shutdown(fd, SHUT_RDWR);
+    removeStream(fd);
+}
+
+// False once the client has gone or stop() has begun.
+bool RouterSim::Impl::sendRaw(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        {
+            std::lock_guard lock(mutex);
+            if (stopping) return false;
+        }
+        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent < 0) {
+            // The library's send timeout wakes a blocked send now and then; go on unless stopped.
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            return false;
+        }
+        bytes.remove_prefix(std::size_t(sent));
+    }
+    return true;
 }
 
 int RouterSim::Impl::addStream(const Request& req) {
@@ -358,6 +519,11 @@ std::vector<ReceivedRequest> RouterSim::requests() const {
 int RouterSim::clearRequestCount() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->clearRequests;
+}
+
+int RouterSim::streamsInProgress() const {
+    std::lock_guard lock(impl_->mutex);
+    return int(impl_->streams.size());
 }
 
 int RouterSim::clearsPerformed() const {

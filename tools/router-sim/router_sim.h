@@ -9,8 +9,20 @@
 
 namespace routersim {
 
-// How the log is laid out in the page.
-enum class PageStyle { Pre, BrLines, Table, TextArea, DivLines };
+// How the log is laid out in the page. The last five need a browser that runs scripts and
+// applies style sheets to show the log at all.
+enum class PageStyle {
+    Pre,
+    BrLines,
+    Table,
+    TextArea,
+    DivLines,
+    ScriptArray,      // a script array written out with document.write
+    ScriptFile,       // the same array in a script file of the router, /doc/syslog.js
+    ScriptTextArea,   // a text area that a script fills when the page has loaded
+    HiddenFieldRows,  // a hidden field that a script splits into table rows
+    StyledLines,      // lines kept by white-space: pre, after help text that a style hides
+};
 
 // What the server does with a log page request instead of answering normally. Used by tests to
 // stand in for a faulty router or network.
@@ -20,7 +32,7 @@ enum class Fault {
     Status404,
     Status500,
     EmptyPage,           // 200 with an empty body
-    RedirectSameOrigin,  // 302 to the same page under /redir/..., same host and port
+    RedirectSameOrigin,  // 302 to the same page with "redirected=1" added to the query
     RedirectOtherHost,   // 302 to redirectTarget (another host or port); records what arrives there
     NeverAnswer,         // accepts the connection, reads the request, never answers
     CutBody,             // announces a Content-Length, sends half, closes the connection
@@ -31,6 +43,20 @@ enum class Fault {
     MarkersInMarkup,     // the normal page plus marker phrases in a comment, scripts, a style
                          // and hidden elements, none of which a browser renders as text
     DeepNesting,         // the normal page with its log inside 100,000 nested elements
+    Status204,           // 204 No Content once logged in
+    Status304,           // 304 Not Modified once logged in
+    RedirectWithoutLocation,  // 302 with no Location field
+    GzipBody,                 // a gzip-compressed page with Content-Encoding: gzip, never asked for
+    EarlyHints,               // a 103 Early Hints answer, then the normal one
+    PlainText,                // the log alone as text/plain
+    OctetStream,              // the page as application/octet-stream
+    RedirectToLogin,          // 302 to /login.htm?next=<page>, a login page that is served
+    RedirectOtherLog,         // 302 from either log page to the other one
+    RedirectElsewhere,        // 302 to /doc/status.htm, holding neither log's name
+    NotHttp,                  // a console banner instead of an HTTP answer, then the end
+    HeaderFlood,              // a status line and then header lines without end
+    Trickle,                  // the page one byte per trickleInterval
+    LongReason,               // 500 with a reason phrase of 1 MiB
     // Markup built to make a parser slow or hungry, hostileBytes long, the log inside it:
     HostileDivNesting,     // nested <div>
     HostileListNesting,    // nested <ul><li>
@@ -52,7 +78,9 @@ struct Options {
     std::size_t hugeBodyBytes = 40u << 20;  // for HugeBody
     std::size_t hostileBytes = 1u << 20;    // for the hostile-markup faults
     int firewallLines = 5;                  // firewall entries in the system log
+    bool plainMarkup = false;   // no style sheet, script or event handler outside the log block
     bool allowAnyHost = false;  // start() refuses addresses outside loopback unless this is set
+    std::chrono::milliseconds trickleInterval{1000};  // for Trickle
 };
 
 // One request the server received, as the tests need to see it.
@@ -91,6 +119,7 @@ public:
     std::vector<ReceivedRequest> requests() const;
     int clearRequestCount() const;  // clear requests received, of either log, whatever the answer
     int clearsPerformed() const;    // clear requests that were authorised and emptied a log
+    int streamsInProgress() const;  // paced or oversized answers still being written
     void resetRequests();
 
 private:

@@ -12,15 +12,20 @@
 namespace routersim {
 namespace {
 
-constexpr std::array<std::pair<PageStyle, std::string_view>, 5> kStyles{{
+constexpr std::array<std::pair<PageStyle, std::string_view>, 10> kStyles{{
     {PageStyle::Pre, "pre"},
     {PageStyle::BrLines, "br"},
     {PageStyle::Table, "table"},
     {PageStyle::TextArea, "textarea"},
     {PageStyle::DivLines, "div"},
+    {PageStyle::ScriptArray, "script-array"},
+    {PageStyle::ScriptFile, "script-file"},
+    {PageStyle::ScriptTextArea, "script-textarea"},
+    {PageStyle::HiddenFieldRows, "hidden-field-rows"},
+    {PageStyle::StyledLines, "styled-lines"},
 }};
 
-constexpr std::array<std::pair<Fault, std::string_view>, 23> kFaults{{
+constexpr std::array<std::pair<Fault, std::string_view>, 37> kFaults{{
     {Fault::None, "none"},
     {Fault::Status403, "status-403"},
     {Fault::Status404, "status-404"},
@@ -36,6 +41,20 @@ constexpr std::array<std::pair<Fault, std::string_view>, 23> kFaults{{
     {Fault::UnknownCharset, "unknown-charset"},
     {Fault::MarkersInMarkup, "markers-in-markup"},
     {Fault::DeepNesting, "deep-nesting"},
+    {Fault::Status204, "status-204"},
+    {Fault::Status304, "status-304"},
+    {Fault::RedirectWithoutLocation, "redirect-without-location"},
+    {Fault::GzipBody, "gzip-body"},
+    {Fault::EarlyHints, "early-hints"},
+    {Fault::PlainText, "plain-text"},
+    {Fault::OctetStream, "octet-stream"},
+    {Fault::RedirectToLogin, "redirect-to-login"},
+    {Fault::RedirectOtherLog, "redirect-other-log"},
+    {Fault::RedirectElsewhere, "redirect-elsewhere"},
+    {Fault::NotHttp, "not-http"},
+    {Fault::HeaderFlood, "header-flood"},
+    {Fault::Trickle, "trickle"},
+    {Fault::LongReason, "long-reason"},
     {Fault::HostileDivNesting, "hostile-div"},
     {Fault::HostileListNesting, "hostile-ul-li"},
     {Fault::HostileBoldNesting, "hostile-b-id"},

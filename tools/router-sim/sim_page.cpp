@@ -44,6 +44,41 @@ std::string escaped(std::string_view text, bool keepBlankRuns = false) {
     return out;
 }
 
+// A JavaScript string literal of `text` that is also safe inside a script element.
+std::string jsString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '<') {
+            out += "\\x3c";
+        } else if (c == '\r' || c == '\n') {
+            out += c == '\r' ? "\\r" : "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// `var logLines = [...]`: the log's lines as the router's scripts keep them.
+std::string logArray(std::string_view log) {
+    std::string array = "var logLines = [";
+    bool first = true;
+    for (std::string_view line : splitLines(log)) {
+        if (!first) array += ",\n  ";
+        array += jsString(line);
+        first = false;
+    }
+    return array + "];\n";
+}
+
+// Writes the lines out as preformatted text, each escaped for HTML first.
+constexpr std::string_view kWriteLog =
+    "function esc(s) { return s.replace(/&/g, '&amp;').replace(/</g, '&lt;'); }\n"
+    "document.write('<pre class=\"log\">' + logLines.map(esc).join('\\n') + '</pre>');\n";
+
 std::string_view pagePath(LogKind kind) {
     return kind == LogKind::System ? "/doc/syslog.htm" : "/doc/seclog.htm";
 }
@@ -65,7 +100,14 @@ constexpr std::string_view kHiddenMarkers =
 
 }  // namespace
 
-std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersInMarkup) {
+std::string_view logScriptPath(LogKind kind) {
+    return kind == LogKind::System ? "/doc/syslog.js" : "/doc/seclog.js";
+}
+
+std::string logScript(std::string_view log) { return logArray(log); }
+
+std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersInMarkup,
+                     bool plainMarkup) {
     std::string head =
         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
         "<html>\n<head>\n"
@@ -73,17 +115,20 @@ std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersIn
     head += charsetLabel;
     head += "\">\n<title>ADSL Router \u2013 ";
     head += pageTitle(kind);
+    head += "</title>\n";
+    if (!plainMarkup) {
+        head +=
+            "<style type=\"text/css\">\n"
+            "body { font-family: Arial, Helvetica, sans-serif; background: #eef2f5; margin: 0; }\n"
+            "#banner { background: #1d4f7a; color: #fff; padding: 8px 16px; }\n"
+            "#menu { background: #d6e0ea; padding: 4px 16px; }\n"
+            ".log { font-family: monospace; margin: 8px 16px; }\n"
+            "</style>\n"
+            "<script type=\"text/javascript\">\n"
+            "function confirmClear() { return window.confirm(\"Clear this log now?\"); }\n"
+            "</script>\n";
+    }
     head +=
-        "</title>\n"
-        "<style type=\"text/css\">\n"
-        "body { font-family: Arial, Helvetica, sans-serif; background: #eef2f5; margin: 0; }\n"
-        "#banner { background: #1d4f7a; color: #fff; padding: 8px 16px; }\n"
-        "#menu { background: #d6e0ea; padding: 4px 16px; }\n"
-        ".log { font-family: monospace; margin: 8px 16px; }\n"
-        "</style>\n"
-        "<script type=\"text/javascript\">\n"
-        "function confirmClear() { return window.confirm(\"Clear this log now?\"); }\n"
-        "</script>\n"
         "</head>\n<body>\n"
         "<div id=\"banner\"><h1>ADSL Router</h1>"
         "<p>Model QR-100 \u00a9 Example Networks</p></div>\n"
@@ -97,9 +142,49 @@ std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersIn
     return head;
 }
 
-std::string logBlock(PageStyle style, std::string_view log) {
+std::string logBlock(PageStyle style, std::string_view log, LogKind kind) {
     std::string block;
     switch (style) {
+        case PageStyle::ScriptArray:
+            return "<script type=\"text/javascript\">\n" + logArray(log) + std::string(kWriteLog) +
+                   "</script>\n";
+        case PageStyle::ScriptFile:
+            return "<script type=\"text/javascript\" src=\"" + std::string(logScriptPath(kind)) +
+                   "\"></script>\n<script type=\"text/javascript\">\n" + std::string(kWriteLog) +
+                   "</script>\n";
+        case PageStyle::ScriptTextArea:
+            return "<textarea id=\"logbox\" class=\"log\" rows=\"24\" cols=\"110\" "
+                   "readonly></textarea>\n<script type=\"text/javascript\">\n" +
+                   logArray(log) +
+                   "window.onload = function () {\n"
+                   "  document.getElementById('logbox').value = logLines.join('\\n');\n"
+                   "};\n</script>\n";
+        case PageStyle::HiddenFieldRows: {
+            std::string joined;
+            for (std::string_view line : splitLines(log)) {
+                if (!joined.empty()) joined += '|';
+                joined += line;
+            }
+            return "<style type=\"text/css\">#logrows td { white-space: pre; }</style>\n"
+                   "<input type=\"hidden\" id=\"logdata\" value=\"" +
+                   escaped(joined) +
+                   "\">\n<table id=\"logrows\" class=\"log\"></table>\n"
+                   "<script type=\"text/javascript\">\n"
+                   "var rows = document.getElementById('logrows');\n"
+                   "var data = document.getElementById('logdata').value;\n"
+                   "if (data) data.split('|').forEach(function (line) {\n"
+                   "  rows.insertRow(-1).insertCell(-1).textContent = line;\n"
+                   "});\n</script>\n";
+        }
+        case PageStyle::StyledLines:
+            // The help text stands first and names every marker; a browser hides it.
+            return "<style type=\"text/css\">\n.help { display: none; }\n"
+                   ".logtext { white-space: pre; font-family: monospace; }\n</style>\n"
+                   "<div class=\"help\">Example: 01/01/2000 00:00:00  WAN IP is 192.0.2.99 "
+                   "DNS Primary IP address is 192.0.2.98 DNS Secondary IP address is 192.0.2.97 "
+                   "Firewall: example entry. Received time from Time Server. PPP1 Session is up."
+                   "</div>\n<div class=\"logtext\">" +
+                   escaped(log) + "</div>\n";
         case PageStyle::Pre:
             return "<pre class=\"log\">" + escaped(log) + "</pre>\n";
         case PageStyle::TextArea:
@@ -131,12 +216,14 @@ std::string logBlock(PageStyle style, std::string_view log) {
     return block;
 }
 
-std::string pageTail(LogKind kind) {
+std::string pageTail(LogKind kind, bool plainMarkup) {
     std::string tail = "<p class=\"actions\"><a href=\"";
     tail += pagePath(kind);
     tail += "?WINDWEB_URL=";
     tail += pagePath(kind);
-    tail += "&amp;clearlog=0\" onclick=\"return confirmClear();\">Clear Log</a> &nbsp; <a href=\"";
+    tail += "&amp;clearlog=0\"";
+    if (!plainMarkup) tail += " onclick=\"return confirmClear();\"";
+    tail += ">Clear Log</a> &nbsp; <a href=\"";
     tail += pagePath(kind);
     tail +=
         "\">Refresh</a></p>\n"
@@ -146,8 +233,9 @@ std::string pageTail(LogKind kind) {
 }
 
 std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
-                       std::string_view charsetLabel, bool markersInMarkup) {
-    return pageHead(kind, charsetLabel, markersInMarkup) + logBlock(style, log) + pageTail(kind);
+                       std::string_view charsetLabel, bool markersInMarkup, bool plainMarkup) {
+    return pageHead(kind, charsetLabel, markersInMarkup, plainMarkup) + logBlock(style, log, kind) +
+           pageTail(kind, plainMarkup);
 }
 
 std::string nestedPage(LogKind kind, PageStyle style, std::string_view log,

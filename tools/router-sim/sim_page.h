@@ -13,12 +13,20 @@ enum class LogKind { System, Security };
 // renders outside the log block holds no marker phrase, no "/" and no number of four digits, so
 // that it cannot be mistaken for log content; only markersInMarkup hides marker phrases in parts
 // of the markup that are not rendered.
-std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersInMarkup);
-std::string logBlock(PageStyle style, std::string_view log);
-std::string pageTail(LogKind kind);
+// With plainMarkup the page has no style sheet, script or event handler of its own, so that
+// only a scripted log block makes it more than static markup.
+std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersInMarkup,
+                     bool plainMarkup = false);
+std::string logBlock(PageStyle style, std::string_view log, LogKind kind = LogKind::System);
+std::string pageTail(LogKind kind, bool plainMarkup = false);
 
 std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
-                       std::string_view charsetLabel, bool markersInMarkup = false);
+                       std::string_view charsetLabel, bool markersInMarkup = false,
+                       bool plainMarkup = false);
+
+// Where the ScriptFile style's page reads its log, and that script file's text.
+std::string_view logScriptPath(LogKind kind);
+std::string logScript(std::string_view log);
 
 // The page with its log block inside 100,000 nested inline elements, as a hostile router might.
 std::string nestedPage(LogKind kind, PageStyle style, std::string_view log,

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QList>
+
+#include <unistd.h>
+
+// The processes this test started, directly or not (page readers, the web engine's), and the
+// CPU they have used: what a user sees of the program in a process monitor.
+struct ProcessTree {
+    QList<qint64> pids;  // this process first
+    qint64 cpuTicks = 0;
+
+    static ProcessTree OfThisProcess() {
+        QHash<qint64, QList<qint64>> children;
+        QHash<qint64, qint64> ticks;
+        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            bool numeric = false;
+            const qint64 pid = entry.toLongLong(&numeric);
+            if (!numeric) continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly)) continue;
+            // The name may hold blanks and parentheses; the fields follow its last ')'.
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() < 13) continue;
+            children[fields[1].toLongLong()].append(pid);
+            ticks[pid] = fields[11].toLongLong() + fields[12].toLongLong();  // utime + stime
+        }
+        ProcessTree tree;
+        tree.pids.append(::getpid());
+        for (qsizetype i = 0; i < tree.pids.size(); ++i) {
+            tree.cpuTicks += ticks.value(tree.pids[i]);
+            tree.pids.append(children.value(tree.pids[i]));
+        }
+        return tree;
+    }
+};
