@@ -524,6 +524,7 @@ private:
     void Cells(int depth) {
         for (int i = 0, n = 1 + int(Below(4)); i < n; ++i) {
             Space();
+            if (OneIn(3)) AmongRows();
             const char* cell = OneIn(4) ? "th" : "td";
             out_ += Open(cell, CellAttributes());
             if (OneIn(6) || depth > 4) {
@@ -543,9 +544,9 @@ private:
         }
     }
 
-    // What router pages put among a table's rows: a form around them, its hidden fields.
+    // What router pages put among a table's rows and cells: a form around them, its hidden fields.
     void AmongRows() {
-        switch (Below(14)) {
+        switch (Below(9)) {
             case 0:
                 out_ += Open("form", " method=post action=\"/apply.cgi\"");
                 break;
@@ -681,11 +682,12 @@ private:
     void Select() {
         out_ += Open("select",
                      Pick({"", "", " name=level", " size=3", " multiple", " size=1 disabled"}));
-        for (int i = 0, n = int(Below(5)); i < n; ++i) {
+        for (int i = 0, n = int(Below(4)); i < n; ++i) {
             Space();
-            if (OneIn(4)) {
+            if (OneIn(3)) {
                 out_ += Open("optgroup", " label=\"Group\"");
-                for (int j = 0, m = int(Below(3)); j < m; ++j) Option();
+                // Often empty: a group of options filled in later, or never.
+                for (int j = 0, m = OneIn(2) ? 0 : 1 + int(Below(2)); j < m; ++j) Option();
                 if (OneIn(2)) out_ += Close("optgroup");
             } else {
                 Option();

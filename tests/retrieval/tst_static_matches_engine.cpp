@@ -25,7 +25,10 @@ namespace {
 //   QUORVANE_DIFF_SECONDS  make pages for this long instead
 //   QUORVANE_DIFF_PAGE     only the page of this index, to see one difference again
 //   QUORVANE_DIFF_ALL      1: go on after a difference and report every one found
-constexpr quint64 kDefaultSeed = 0x5EED0F57A71C;
+// Any seed would do; the first pages of this one were checked to catch each difference the static
+// path once had: a hidden field taken for content, a form among a table's rows shown, an empty
+// option group without its line.
+constexpr quint64 kDefaultSeed = 1;
 constexpr quint64 kDefaultPages = 200;
 // The engine renders each page in a process of its own; a few at once keep both cores busy.
 constexpr int kConcurrentRenders = 4;
