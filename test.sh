@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs the whole test suite; then
-# fuzzes each reader of router text for a minute and runs the suite again under AddressSanitizer
-# and UndefinedBehaviorSanitizer. QUORVANE_QUICK=1 stops after the first suite.
+# compares the static page path with the engine on random pages for a minute, fuzzes each reader
+# of router text for a minute and runs the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer. QUORVANE_QUICK=1 stops after the first suite.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -13,5 +14,12 @@ cmake --build "$build"
 ctest --test-dir "$build" --output-on-failure -j2
 
 [ "${QUORVANE_QUICK:-0}" = 1 ] && exit 0
+# A minute of random static pages, each read by the static path and by the engine, from a new seed
+# every run; the seed is printed so that a difference found can be seen again.
+seed=$((RANDOM * 32768 + RANDOM))
+echo "Static path against the engine: QUORVANE_DIFF_SEED=$seed"
+QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 QUORVANE_DIFF_SEED=$seed \
+    QUORVANE_DIFF_SECONDS="${QUORVANE_DIFF_SECONDS:-60}" \
+    "$build/tests/retrieval/tst_static_matches_engine"
 scripts/fuzz.sh "${QUORVANE_FUZZ_SECONDS:-60}"
 scripts/sanitize.sh

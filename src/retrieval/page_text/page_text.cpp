@@ -1,5 +1,7 @@
 #include "page_text.h"
 
+#include <algorithm>
+
 #include "charset_decoding.h"
 #include "charset_sniffing.h"
 #include "control_char_shield.h"
@@ -13,6 +15,7 @@ namespace {
 struct Sniffed {
     QByteArray encoding;
     qsizetype bomLength = 0;
+    bool named = true;  // false: nothing named an encoding, and windows-1252 is taken
 };
 
 enum class Prescan { Meta, None };
@@ -29,7 +32,16 @@ Sniffed SniffEncoding(const QByteArray& body, const QByteArray& contentType, Pre
     if (prescan == Prescan::Meta) {
         if (QByteArray encoding = PrescanMetaCharset(body); !encoding.isEmpty()) return {encoding};
     }
-    return {"windows-1252"};
+    return {"windows-1252", 0, false};
+}
+
+// Where nothing names an encoding, browsers guess one from the bytes, and windows-1252 is just
+// one of their guesses. Bytes read the same under every guess only when they are ASCII without
+// an escape, which starts the shifts of ISO-2022-JP.
+bool NeedsGuessedEncoding(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
+    if (SniffEncoding(body, contentType, prescan).named) return false;
+    return std::any_of(body.begin(), body.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80 || c == '\x1B'; });
 }
 
 QString RenderedText(const ParsedHtml& parsed) {
@@ -54,7 +66,11 @@ QString BodyInnerText(const QString& html) {
 std::optional<QString> StaticBodyText(const QString& html) {
     const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
     if (!IsStaticMarkup(parsed.Root(), parsed.Source())) return std::nullopt;
-    return RenderedText(parsed);
+    QString text = RenderedText(parsed);
+    // A U+FEFF that starts the engine's text is lost on its way out of the engine, taken there
+    // for a byte-order mark; only the engine gives its text as the engine's.
+    if (text.startsWith(QChar(0xFEFF))) return std::nullopt;
+    return text;
 }
 
 QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
@@ -77,10 +93,14 @@ QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
 std::optional<QString> StaticPageText(const QByteArray& body, const QByteArray& contentType) {
     switch (ClassifyContentType(contentType)) {
         case ContentKind::Text:
+            if (NeedsGuessedEncoding(body, contentType, Prescan::None)) return std::nullopt;
             return TextFileText(body, contentType);
         case ContentKind::Html:
             // Browsers read XHTML with an XML parser, whose tree an HTML parse does not match.
-            if (IsXhtmlType(contentType)) return std::nullopt;
+            if (IsXhtmlType(contentType) ||
+                NeedsGuessedEncoding(body, contentType, Prescan::Meta)) {
+                return std::nullopt;
+            }
             return StaticBodyText(DecodePageBytes(body, contentType));
         case ContentKind::Other:
             break;

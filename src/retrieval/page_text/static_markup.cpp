@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "control_char_shield.h"
 #include "element_box.h"
 
 namespace quorvane {
@@ -49,6 +50,39 @@ bool IsInSelect(const GumboNode* node) {
     return IsHtmlElement(parent, GUMBO_TAG_SELECT);
 }
 
+// A fieldset lays out its first legend apart from the rest of its content: once text or an
+// element came before that legend in the fieldset, the engine keeps the white space on either
+// side of it, at the end and start of lines. A legend after the first is an ordinary block.
+bool IsCheckedLegend(const GumboNode* legend) {
+    const GumboNode* fieldset = legend->parent;
+    if (!IsHtmlElement(fieldset, GUMBO_TAG_FIELDSET)) return true;
+    const GumboVector& siblings = fieldset->v.element.children;
+    for (unsigned i = 0; i < legend->index_within_parent; ++i) {
+        const auto* earlier = static_cast<const GumboNode*>(siblings.data[i]);
+        if (IsHtmlElement(earlier, GUMBO_TAG_LEGEND)) {
+            return !HasAttribute(earlier->v.element, "hidden");
+        }
+        if (earlier->type != GUMBO_NODE_WHITESPACE && earlier->type != GUMBO_NODE_COMMENT) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Column groups come before a table's rows; the engine gives one that stands after some of them
+// a blank line of its own between rows.
+bool FollowsTableRows(const GumboNode* columns) {
+    const GumboVector& siblings = columns->parent->v.element.children;
+    for (unsigned i = 0; i < columns->index_within_parent; ++i) {
+        const auto* earlier = static_cast<const GumboNode*>(siblings.data[i]);
+        if (IsHtmlElement(earlier, GUMBO_TAG_TBODY) || IsHtmlElement(earlier, GUMBO_TAG_THEAD) ||
+            IsHtmlElement(earlier, GUMBO_TAG_TFOOT) || IsHtmlElement(earlier, GUMBO_TAG_TR)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The elements of router pages whose static rendering was compared with the engine's, in every
 // combination a page generator made of them. Left out although common: <wbr>, after which the
 // engine drops a line break as it does next to a zero-width space.
@@ -71,6 +105,10 @@ bool IsCheckedElement(const GumboNode* node) {
                    !AttributeEquals(element, "align", "right");
         case GUMBO_TAG_LINK:
             return !LinksStyleSheet(element);
+        case GUMBO_TAG_LEGEND:
+            return IsCheckedLegend(node);
+        case GUMBO_TAG_COLGROUP:
+            return !FollowsTableRows(node);
         case GUMBO_TAG_INPUT:
             return IsCheckedInputType(element);
         case GUMBO_TAG_HEAD:
@@ -117,7 +155,6 @@ bool IsCheckedElement(const GumboNode* node) {
         case GUMBO_TAG_DD:
         case GUMBO_TAG_TABLE:
         case GUMBO_TAG_CAPTION:
-        case GUMBO_TAG_COLGROUP:
         case GUMBO_TAG_COL:
         case GUMBO_TAG_THEAD:
         case GUMBO_TAG_TBODY:
@@ -127,7 +164,6 @@ bool IsCheckedElement(const GumboNode* node) {
         case GUMBO_TAG_TH:
         case GUMBO_TAG_FORM:
         case GUMBO_TAG_FIELDSET:
-        case GUMBO_TAG_LEGEND:
         case GUMBO_TAG_SELECT:
         case GUMBO_TAG_BUTTON:
             return true;
@@ -206,6 +242,15 @@ bool IsPlacedAsWritten(const GumboNode* text, const GumboNode* previous, bool pr
     return true;
 }
 
+// A "</form>" that did not end the form it stands in, as one inside a table inside the form:
+// this parser and the engine's disagree on where the content after it belongs.
+bool HoldsUnmatchedFormEndTag(const GumboNode* form, std::string_view source) {
+    const GumboElement& element = form->v.element;
+    if (element.original_end_tag.length != 0) return false;
+    const std::size_t end = SourceEnd(form);
+    return FindFormEndTag(source, element.start_pos.offset) < std::min(end, source.size());
+}
+
 // Elements that set white space handling of their own, where their effect inside preformatted
 // text was not checked: a table in quirks mode, nobr, a cell with nowrap, a select's options.
 bool ChangesWhiteSpace(const GumboElement& element) {
@@ -272,11 +317,32 @@ bool HoldsOpenFosteredElement(const GumboNode* parent) {
     return false;
 }
 
+// The engine counts a vertical tab as white space when it decides whether a text is nothing but
+// white space, and such a text between blocks or first in one it leaves out; anywhere else it
+// shows the character. One written as a byte comes here as its shielded stand-in.
+bool IsWhiteSpaceWithVerticalTab(std::string_view text) {
+    static const QByteArray standIn = ShieldControlCharacters(QString(QChar(u'\v'))).toUtf8();
+    const std::string_view standInView(standIn.constData(), std::size_t(standIn.size()));
+    bool verticalTab = false;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.substr(i).starts_with(standInView) || text[i] == '\v') {
+            verticalTab = true;
+            i += text[i] == '\v' ? 1 : standInView.size();
+        } else if (IsAsciiSpace(text[i])) {
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return verticalTab;
+}
+
 // The engine collapses a form feed in some places and keeps it in others, and removes a
 // collapsed line break next to a zero-width space by rules of its own across element edges.
 bool HasOnlyCheckedCharacters(std::string_view text) {
     return text.find('\f') == std::string_view::npos &&
-           text.find("\xE2\x80\x8B") == std::string_view::npos;
+           text.find("\xE2\x80\x8B") == std::string_view::npos &&
+           !IsWhiteSpaceWithVerticalTab(text);
 }
 
 // A page cut off inside a tag or comment: the engine drops white space still pending in a
@@ -290,6 +356,12 @@ bool EndsInsideMarkup(std::string_view source) {
     const char next = source[open + 1];
     return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' ||
            next == '!' || next == '?';
+}
+
+// A NUL right after a "<" that opens no tag: the engine's parser keeps it in the text as U+FFFD,
+// where this one drops it as it drops other NULs in text.
+bool HasNulAfterLessThan(std::string_view source) {
+    return source.find(std::string_view("<\0", 2)) != std::string_view::npos;
 }
 
 // Whether the document is surely in no-quirks mode or surely in quirks mode: the first holds for
@@ -336,7 +408,7 @@ struct Frame {
 }  // namespace
 
 bool IsStaticMarkup(const GumboNode* root, std::string_view source) {
-    if (EndsInsideMarkup(source)) return false;
+    if (EndsInsideMarkup(source) || HasNulAfterLessThan(source)) return false;
     if (root == nullptr || root->type != GUMBO_NODE_ELEMENT) return true;
     const Quirks quirks = QuirksOf(root);
     if (!IsCheckedElement(root) || !HasOnlyInertAttributes(root->v.element) ||
@@ -360,6 +432,9 @@ bool IsStaticMarkup(const GumboNode* root, std::string_view source) {
                 if (!IsCheckedElement(child) || !HasOnlyInertAttributes(element)) return false;
                 if (frame.preformatted && ChangesWhiteSpace(element)) return false;
                 if (HoldsOpenFosteredElement(child)) return false;
+                if (element.tag == GUMBO_TAG_FORM && HoldsUnmatchedFormEndTag(child, source)) {
+                    return false;
+                }
                 if (quirks == Quirks::Unknown && IsHtmlElement(child, GUMBO_TAG_TABLE) &&
                     DependsOnQuirks(child)) {
                     return false;
