@@ -66,11 +66,7 @@ QString BodyInnerText(const QString& html) {
 std::optional<QString> StaticBodyText(const QString& html) {
     const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
     if (!IsStaticMarkup(parsed.Root(), parsed.Source())) return std::nullopt;
-    QString text = RenderedText(parsed);
-    // A U+FEFF that starts the engine's text is lost on its way out of the engine, taken there
-    // for a byte-order mark; only the engine gives its text as the engine's.
-    if (text.startsWith(QChar(0xFEFF))) return std::nullopt;
-    return text;
+    return RenderedText(parsed);
 }
 
 QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
