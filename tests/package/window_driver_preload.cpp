@@ -17,8 +17,16 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
+
+// The window alone is driven: the program's helper processes (the page reader, the web engine's)
+// start without this library, which they would not know what to do with.
+const bool kKeptFromHelpers = [] {
+    ::unsetenv("LD_PRELOAD");
+    return true;
+}();
 
 constexpr int kRequestTimeoutMs = 30'000;
 
