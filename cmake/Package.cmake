@@ -44,12 +44,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QUORVANE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What no linked library shows, listed before the libraries' packages: Qt WebEngine starts its
-# helper process QtWebEngineProcess, which Debian ships apart from the library.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
-if(TARGET Qt6::WebEngineCore)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6webenginecore6-bin)
-endif()
+# Qt WebEngine's helper process QtWebEngineProcess, which Debian ships apart from the library,
+# comes along too: the library's symbols file names its package beside the library's own.
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 include(CPack)

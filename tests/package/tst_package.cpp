@@ -190,7 +190,7 @@ private slots:
     }
 
     // A program that links Qt WebEngine starts its helper process, which comes in a package of
-    // its own that no library names.
+    // its own beside the library's.
     void webEngineHelperComesAlong() {
         bool linked = false;
         for (const QString& file : contents_) {
