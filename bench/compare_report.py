@@ -480,7 +480,16 @@ def seconds(ms):
 
 
 def size_bytes(label):
-    return int(label[:-1]) << (20 if label.endswith("M") else 10)
+    """Bytes of a size as the demo router takes it: 4096, 64K or 4M."""
+    shift = {"K": 10, "k": 10, "M": 20}.get(label[-1:], 0)
+    return int(label[:-1] if shift else label) << shift
+
+
+def size_text(label):
+    size = size_bytes(label)
+    if size % (1 << 20) == 0:
+        return "%d MiB" % (size >> 20)
+    return "%.2f MiB" % (size / (1 << 20)) if size >= 1 << 20 else "%.0f KiB" % (size / 1024)
 
 
 def hostile_table(directory):
@@ -537,7 +546,7 @@ def hostile_table(directory):
                 chromium_memory = memory_text(theirs)
             met = in_time and in_memory and not ours.get("lingering")
             print("| %s | %s | %s | %s | %s | %s | %s | %s |" % (
-                "hostile-" + construct, size.replace("M", " MiB").replace("K", " KiB"), time_text, outcome, memory,
+                "hostile-" + construct, size_text(size), time_text, outcome, memory,
                 chromium_time, chromium_memory, "yes" if met else "**no**"))
     print()
     print("Bounds: the press ends within %d s (%.1f s allowed for the failure to reach the "
