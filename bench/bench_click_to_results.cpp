@@ -1,12 +1,17 @@
 // Click to results through the real window on the demo router, next to curl fetching the same
 // page from the same router: the network floor under any client.
+//
+// A page takes one of two paths through the window: a page without script or style is read by the
+// static reader's helper process, any other by the web engine. Both are timed warm (later presses
+// in a window that has already read a page of the kind) and cold (the first press in a program
+// just started, the engine's own start included).
 
 #include "bench_inputs.h"
 #include "click_timer.h"
 #include "main_window.h"
-#include "sim_page.h"
 #include "spawn_program.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,13 +20,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <map>
 #include <sstream>
 
 namespace quorvane::bench {
 namespace {
 
 constexpr int kTimeoutMs = 60'000;
-constexpr char kPassword[] = "demo";
 constexpr char kWanIp[] = "203.0.113.45";  // the demo router's WAN address
 
 template <typename T = QWidget>
@@ -29,27 +34,17 @@ T* Control(QWidget& window, const char* name) {
     return window.findChild<T*>(QLatin1String(name));
 }
 
-// The demo router, serving a system log page of about `pageBytes`, on a free loopback port.
-struct RouterWithPage {
-    explicit RouterWithPage(std::size_t pageBytes)
-        : sim({.password = kPassword}),
-          firewallLines(FirewallLinesForPage(pageBytes)),
-          log(SystemLogForPage(pageBytes, std::chrono::system_clock::now())),
-          pageSize(routersim::renderPage(routersim::LogKind::System, routersim::PageStyle::Pre, log,
-                                         "utf-8")
-                       .size()) {
-        sim.setSystemLog(log);
-        started = sim.start();
-    }
-    routersim::RouterSim sim;
-    int firewallLines;
-    std::string log;
-    std::size_t pageSize;
-    bool started = false;
-};
+bool ShowsFindings(QWidget& window, const DemoRouter& router) {
+    return Control<QLineEdit>(window, "txtWANIP")->text() == QLatin1String(kWanIp) &&
+           Control<QPlainTextEdit>(window, "txtLog")
+                   ->toPlainText()
+                   .count(QLatin1String("Firewall:")) == router.firewallLines;
+}
 
-void BM_ClickToResults(benchmark::State& state) {
-    RouterWithPage router(std::size_t(state.range(0)));
+// Warm: one window for all presses, and a first press before the timing starts, so that the
+// engine runs and the reader's program is in the page cache.
+void BM_ClickToResults(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
+    DemoRouter router(page, logPageBytes);
     if (!router.started) {
         state.SkipWithError("the demo router did not start");
         return;
@@ -61,84 +56,153 @@ void BM_ClickToResults(benchmark::State& state) {
         state.SkipWithError("the window was never shown");
         return;
     }
-    Control<QLineEdit>(window, "txtPass")->setText(QString::fromLatin1(kPassword));
+    Control<QLineEdit>(window, "txtPass")->setText(QString::fromLatin1(kDemoPassword));
     Control<QLineEdit>(window, "txtIP")->setText(QString::fromStdString(router.sim.host()));
     Control<QLineEdit>(window, "txtPort")->setText(QString::number(router.sim.port()));
     auto* go = Control<QPushButton>(window, "Command1");
     auto* logBox = Control<QPlainTextEdit>(window, "txtLog");
     auto* wanIpBox = Control<QLineEdit>(window, "txtWANIP");
     ClickTimer timer(&window);
-
-    for (auto _ : state) {
+    const auto press = [&] {
         // Every press starts from empty boxes, as the first request of a session does.
         logBox->clear();
         wanIpBox->clear();
         QCoreApplication::processEvents();
-        const qint64 ns =
-            timer.timeUntilResults([go] { QTest::mouseClick(go, Qt::LeftButton); }, kTimeoutMs);
+        return timer.timeUntilResults([go] { QTest::mouseClick(go, Qt::LeftButton); }, kTimeoutMs);
+    };
+    if (press() < 0 || !ShowsFindings(window, router)) {
+        state.SkipWithError("the first press did not show the router's findings");
+        return;
+    }
+
+    for (auto _ : state) {
+        const qint64 ns = press();
         if (ns < 0) {
             state.SkipWithError("the busy cursor did not end within a minute");
             break;
         }
         state.SetIterationTime(double(ns) / 1e9);
-        if (wanIpBox->text() != QLatin1String(kWanIp) ||
-            logBox->toPlainText().count(QLatin1String("Firewall:")) != router.firewallLines) {
+        if (!ShowsFindings(window, router)) {
             state.SkipWithError("the window did not show the router's findings");
             break;
         }
     }
-    state.SetBytesProcessed(state.iterations() * std::int64_t(router.pageSize));
-    state.counters["bytes"] = double(router.pageSize);
+    state.SetBytesProcessed(state.iterations() * std::int64_t(router.bytes));
+    state.counters["bytes"] = double(router.bytes);
 }
 
-// curl as a user would run it: a new process, a new connection, the body read to the end.
-void BM_CurlFetch(benchmark::State& state) {
-    RouterWithPage router(std::size_t(state.range(0)));
+// "key value" lines, as the probe writes them.
+std::map<std::string, std::string> ProbeReport(const std::string& output) {
+    std::map<std::string, std::string> report;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t blank = line.find(' ');
+        if (blank != std::string::npos) report[line.substr(0, blank)] = line.substr(blank + 1);
+    }
+    return report;
+}
+
+// Cold: every press in a program just started, whose window has read no page yet. The probe
+// starts like the real program and times its first press; its start is not counted.
+void BM_ClickToResultsCold(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
+    DemoRouter router(page, logPageBytes);
     if (!router.started) {
         state.SkipWithError("the demo router did not start");
         return;
     }
-    const std::string url =
-        "http://" + router.sim.host() + ":" + std::to_string(router.sim.port()) + "/doc/syslog.htm";
-    const std::vector<std::string> command = {"curl",
-                                              "--silent",
-                                              "--show-error",
-                                              "--output",
-                                              "/dev/null",
-                                              "--user",
-                                              std::string("admin:") + kPassword,
-                                              "--write-out",
-                                              "%{http_code} %{size_download} %{time_total}",
-                                              url};
+    const std::string probe =
+        (QCoreApplication::applicationDirPath() + QStringLiteral("/quorvane-bench-probe"))
+            .toStdString();
+    for (auto _ : state) {
+        const ProgramRun run = RunProgram(
+            {probe, "fetch", router.sim.host(), std::to_string(router.sim.port()), kDemoPassword});
+        auto report = ProbeReport(run.output);
+        if (run.exitCode != 0 || report["outcome"] != "result" || report["wan_ip"] != kWanIp ||
+            report["firewall_lines"] != std::to_string(router.firewallLines)) {
+            state.SkipWithError("the probe did not show the router's findings");
+            break;
+        }
+        state.SetIterationTime(std::stod(report["click_to_results_ms"]) / 1e3);
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(router.bytes));
+    state.counters["bytes"] = double(router.bytes);
+}
+
+// curl as a user would run it: a new process, a new connection, every file that the page needs
+// for its log read to the end (over one connection).
+void BM_CurlFetch(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
+    DemoRouter router(page, logPageBytes);
+    if (!router.started) {
+        state.SkipWithError("the demo router did not start");
+        return;
+    }
+    std::vector<std::string> command = {"curl",
+                                        "--silent",
+                                        "--show-error",
+                                        "--user",
+                                        std::string("admin:") + kDemoPassword,
+                                        "--write-out",
+                                        "%{http_code} %{size_download} %{time_total}\\n"};
+    for (const std::string& path : router.paths) {
+        command.insert(command.end(), {"--output", "/dev/null", router.url(path)});
+    }
     double transferSeconds = 0;
     for (auto _ : state) {
         const ProgramRun run = RunProgram(command);
-        int status = 0;
+        std::istringstream transfers(run.output);
+        bool allFound = true;
         std::size_t size = 0;
-        double total = 0;
-        std::istringstream(run.output) >> status >> size >> total;
-        if (run.exitCode != 0 || status != 200 || size != router.pageSize) {
+        for (std::size_t i = 0; i < router.paths.size(); ++i) {
+            int status = 0;
+            std::size_t got = 0;
+            double total = 0;
+            transfers >> status >> got >> total;
+            allFound = allFound && status == 200;
+            size += got;
+            transferSeconds += total;
+        }
+        if (run.exitCode != 0 || !allFound || size != router.bytes) {
             state.SkipWithError(run.exitCode < 0 ? "curl could not be run (is it installed?)"
                                                  : "curl did not fetch the whole page");
             break;
         }
         state.SetIterationTime(double(run.finishNs - run.startNs) / 1e9);
-        transferSeconds += total;
     }
-    state.SetBytesProcessed(state.iterations() * std::int64_t(router.pageSize));
-    state.counters["bytes"] = double(router.pageSize);
-    // curl's own time_total: the transfer without the start of its process.
+    state.SetBytesProcessed(state.iterations() * std::int64_t(router.bytes));
+    state.counters["bytes"] = double(router.bytes);
+    // curl's own time_total, summed over the files: the transfer without the start of its
+    // process.
     state.counters["transfer_ms"] =
         benchmark::Counter(transferSeconds * 1e3, benchmark::Counter::kAvgIterations);
 }
 
-void PageSizes(benchmark::internal::Benchmark* b) {
-    b->Arg(std::int64_t(64 * kKiB))->Arg(std::int64_t(4 * kMiB))->ArgName("bytes");
-    b->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
+// Names such as BM_ClickToResults/script-file/bytes:65536.
+using ClickBenchmark = void (*)(benchmark::State&, DemoPage, std::size_t);
+benchmark::internal::Benchmark* Register(const char* family, ClickBenchmark run, DemoPage page,
+                                         std::size_t bytes) {
+    const std::string name =
+        std::string(family) + "/" + page.name + "/bytes:" + std::to_string(bytes);
+    return benchmark::RegisterBenchmark(
+               name.c_str(),
+               [run, page, bytes](benchmark::State& state) { run(state, page, bytes); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_ClickToResults)->Apply(PageSizes);
-BENCHMARK(BM_CurlFetch)->Apply(PageSizes);
+[[maybe_unused]] const bool kRegistered = [] {
+    const std::pair<DemoPage, std::size_t> warm[] = {
+        {kDemoPage, 64 * kKiB},  {kDemoPage, 4 * kMiB},        {kStaticPage, 64 * kKiB},
+        {kStaticPage, 4 * kMiB}, {kScriptFilePage, 64 * kKiB}, {kScriptArrayPage, 64 * kKiB}};
+    for (const auto& [page, bytes] : warm) {
+        Register("BM_ClickToResults", BM_ClickToResults, page, bytes)->MinTime(1.0);
+        Register("BM_CurlFetch", BM_CurlFetch, page, bytes)->MinTime(1.0);
+    }
+    // A new program for every press: a few presses make a repetition.
+    for (const DemoPage& page : {kStaticPage, kScriptFilePage, kScriptArrayPage}) {
+        Register("BM_ClickToResultsCold", BM_ClickToResultsCold, page, 64 * kKiB)->Iterations(3);
+    }
+    return true;
+}();
 
 }  // namespace
 }  // namespace quorvane::bench

@@ -113,6 +113,27 @@ const QString& RouterLogText(RouterLog log, std::size_t pageBytes) {
     return it->second;
 }
 
+DemoRouter::DemoRouter(DemoPage page, std::size_t logPageBytes)
+    : sim({.password = kDemoPassword, .style = page.style, .plainMarkup = page.plainMarkup}),
+      firewallLines(FirewallLinesForPage(logPageBytes)),
+      log(SystemLogForPage(logPageBytes, Clock::now())) {
+    const std::string text = routersim::renderPage(routersim::LogKind::System, page.style, log,
+                                                   "utf-8", false, page.plainMarkup);
+    html = QByteArray(text.data(), qsizetype(text.size()));
+    paths.push_back("/doc/syslog.htm");
+    bytes = text.size();
+    if (page.style == routersim::PageStyle::ScriptFile) {
+        paths.emplace_back(routersim::logScriptPath(routersim::LogKind::System));
+        bytes += routersim::logScript(log).size();
+    }
+    sim.setSystemLog(log);
+    started = sim.start();
+}
+
+std::string DemoRouter::url(const std::string& path) const {
+    return "http://" + sim.host() + ":" + std::to_string(sim.port()) + path;
+}
+
 std::string SizeLabel(std::size_t bytes) {
     if (bytes % kMiB == 0) return std::to_string(bytes / kMiB) + "MiB";
     if (bytes % kKiB == 0) return std::to_string(bytes / kKiB) + "KiB";

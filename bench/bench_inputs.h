@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace quorvane::bench {
 
@@ -37,6 +38,42 @@ const QByteArray& RouterPage(RouterLog log, std::size_t pageBytes,
 
 // The body text of that page (pre layout): what the window hands to the analyses. Kept too.
 const QString& RouterLogText(RouterLog log, std::size_t pageBytes);
+
+// A system log page as the demo router can serve it. Every kind holds the same log for a given
+// size: the log of a `pre` page of that many bytes.
+struct DemoPage {
+    const char* name;  // in the benchmarks' names
+    routersim::PageStyle style;
+    bool plainMarkup;
+};
+
+// The demo router's default page: the log in `pre`, in a page with a style sheet of its own,
+// which sends it to the web engine.
+inline constexpr DemoPage kDemoPage{"demo", routersim::PageStyle::Pre, false};
+// The same without style sheet or script: the static reader's.
+inline constexpr DemoPage kStaticPage{"static", routersim::PageStyle::Pre, true};
+// The log in a script file of the router that the page loads and writes out.
+inline constexpr DemoPage kScriptFilePage{"script-file", routersim::PageStyle::ScriptFile, false};
+// The log in a script array inside the page, written out with document.write.
+inline constexpr DemoPage kScriptArrayPage{"script-array", routersim::PageStyle::ScriptArray,
+                                           false};
+
+inline constexpr char kDemoPassword[] = "demo";
+
+// The demo router in this process, serving one kind of page on a free loopback port with
+// kDemoPassword, its log dated relative to the real clock.
+struct DemoRouter {
+    DemoRouter(DemoPage page, std::size_t logPageBytes);
+    std::string url(const std::string& path) const;
+
+    routersim::RouterSim sim;
+    int firewallLines;
+    std::string log;
+    QByteArray html;                 // the page itself
+    std::vector<std::string> paths;  // what a browser must fetch to show the log
+    std::size_t bytes = 0;           // of all of them
+    bool started = false;
+};
 
 // The label that benchmarks and tables use for a size: "64KiB", "1MiB", "16MiB".
 std::string SizeLabel(std::size_t bytes);

@@ -1,6 +1,8 @@
 // The benchmarks' own main: the window benchmarks need an application object, created after the
 // benchmark library has taken its flags out of the command line.
 
+#include "static_page_reader.h"
+
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
@@ -12,6 +14,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     QApplication app(argc, argv);
+    // The window's page reader is built beside the real program, not beside this one.
+    quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -2,19 +2,27 @@
 // placement) and then reports on stdout what a measurement needs.
 //
 //   quorvane-bench-probe start-up
-//       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, and
-//       exits at once
+//       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, and the
+//       number of processes the program has started by then ("child_processes N"), and exits
 //   quorvane-bench-probe fetch HOST PORT PASSWORD
-//       presses Go with that login, waits until the busy cursor ends and prints the findings and
-//       the peak resident memory of the whole process ("VmHWM_kB N")
+//       presses Go with that login, waits until the busy cursor ends and prints the time from the
+//       press, how the exchange ended ("outcome result", or "outcome failure" and the sentence the
+//       window shows), the findings and the peak resident memory of this process ("VmHWM_kB N");
+//       exits 0 when the exchange ended, whether with the findings or with a failure, 1 when it
+//       had not ended after two minutes
 
 #include "click_timer.h"
 #include "main_window.h"
 #include "spawn_program.h"
+#include "static_page_reader.h"
+
+#include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QHash>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -31,6 +39,25 @@ constexpr char kUsage[] =
     "usage: quorvane-bench-probe start-up\n"
     "       quorvane-bench-probe fetch HOST PORT PASSWORD\n";
 
+// The processes this one started, directly or not, that are still there.
+int DescendantProcesses() {
+    QHash<qint64, QList<qint64>> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (!numeric) continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        // The name may hold blanks and parentheses; the fields follow its last ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1) children[fields[1].toLongLong()].append(pid);
+    }
+    QList<qint64> tree{::getpid()};
+    for (qsizetype i = 0; i < tree.size(); ++i) tree.append(children.value(tree[i]));
+    return int(tree.size() - 1);
+}
+
 // The moment the first paint event reaches the window: its window was exposed and the first frame
 // is being drawn. The time is taken on the event loop's next turn, when the frame is complete.
 class FirstFrame : public QObject {
@@ -42,7 +69,8 @@ protected:
         if (event->type() == QEvent::Paint && !seen_) {
             seen_ = true;
             QTimer::singleShot(0, [] {
-                std::printf("shown %lld\n", static_cast<long long>(quorvane::bench::MonotonicNs()));
+                const auto shown = static_cast<long long>(quorvane::bench::MonotonicNs());
+                std::printf("shown %lld\nchild_processes %d\n", shown, DescendantProcesses());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
@@ -76,10 +104,16 @@ int Fetch(quorvane::Form1& window, char** login) {
     const qint64 ns = timer.timeUntilResults([go] { go->click(); }, 120'000);
     const QString wanIp = window.findChild<QLineEdit*>(QStringLiteral("txtWANIP"))->text();
     const QString log = window.findChild<QPlainTextEdit*>(QStringLiteral("txtLog"))->toPlainText();
-    std::printf("click_to_results_ms %.1f\nwan_ip %s\nfirewall_lines %lld\nVmHWM_kB %ld\n",
-                double(ns) / 1e6, qPrintable(wanIp),
-                static_cast<long long>(log.count(QLatin1String("Firewall:"))), PeakResidentKb());
-    return ns >= 0 && !wanIp.isEmpty() ? 0 : 1;
+    // Without findings the results box holds the window's sentence about the failure.
+    const QString outcome = ns < 0 ? QStringLiteral("unfinished")
+                            : !wanIp.isEmpty()
+                                ? QStringLiteral("result")
+                                : QStringLiteral("failure ") + log.section(u'\n', 0, 0);
+    std::printf(
+        "click_to_results_ms %.1f\noutcome %s\nwan_ip %s\nfirewall_lines %lld\nVmHWM_kB %ld\n",
+        double(ns) / 1e6, qPrintable(outcome), qPrintable(wanIp),
+        static_cast<long long>(log.count(QLatin1String("Firewall:"))), PeakResidentKb());
+    return ns >= 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -95,6 +129,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvane.png")));
+    // The real program finds its page reader beside itself; this one lives elsewhere.
+    quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
 
     quorvane::Form1 window;
     if (startUp) new FirstFrame(&window);

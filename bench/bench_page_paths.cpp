@@ -1,0 +1,171 @@
+// The two paths a fetched page takes to its text, each timed alone: the page reader's helper
+// process, which gives a static page's text or sends the page on, and the web engine, which runs
+// the page's scripts and applies its styles. Together with the fetch and the analysis they make
+// up a click, so these show where a click's time goes.
+
+#include "bench_inputs.h"
+#include "engine_host.h"
+#include "engine_render.h"
+#include "static_page_reader.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <QWebEnginePage>
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+
+namespace quorvane::bench {
+namespace {
+
+constexpr int kTimeoutMs = 60'000;
+const QByteArray kContentType = "text/html; charset=utf-8";
+
+// Runs the event loop until `done` is set, at most kTimeoutMs, calling `poll` every millisecond
+// or so. A real event loop, not QTest's waits, which starve the web engine: it runs its tasks on
+// this thread one hop at a time.
+void RunUntil(const bool& done, const std::function<void()>& everyTurn = {}) {
+    if (done) return;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (everyTurn) everyTurn();
+        if (done) loop.quit();
+    });
+    QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
+}
+
+// The helper process started, the page written to it, its answer read: what the window pays
+// for every HTML page before either path gives a text.
+void BM_PageReader(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
+    const DemoRouter router(page, logPageBytes);
+    const auto expected =
+        page.plainMarkup ? StaticPageReader::Outcome::Text : StaticPageReader::Outcome::NeedsEngine;
+    StaticPageReader reader;
+    bool done = false;
+    StaticPageReader::Outcome outcome{};
+    QObject::connect(&reader, &StaticPageReader::finished,
+                     [&](StaticPageReader::Outcome got, const QString&) {
+                         outcome = got;
+                         done = true;
+                     });
+    for (auto _ : state) {
+        done = false;
+        QElapsedTimer timer;
+        timer.start();
+        reader.read(router.html, kContentType);
+        RunUntil(done);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        if (!done || outcome != expected) {
+            state.SkipWithError("the page reader did not give the expected answer");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * router.html.size());
+    state.counters["bytes"] = double(router.html.size());
+}
+
+// One render of a fetched page in a warm engine: a new page (and with it a new renderer process),
+// the page's own requests to its router, its scripts, and the reading of its text. The counters
+// split it: `renderer_ms` until the page's renderer process is there, `load_ms` until the engine
+// reports the page loaded, the rest until the text is in.
+void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
+    const DemoRouter router(page, logPageBytes);
+    if (!router.started) {
+        state.SkipWithError("the demo router did not start");
+        return;
+    }
+    QUrl url(QString::fromStdString(router.url(router.paths.front())));
+    url.setUserName(QStringLiteral("admin"));
+    url.setPassword(QString::fromLatin1(kDemoPassword));
+    EngineHost host;
+    double rendererSeconds = 0;
+    double loadSeconds = 0;
+    const auto render = [&](QElapsedTimer& timer) {
+        bool done = false;
+        QString text;
+        EngineRender job(&host, {url, kContentType, router.html});
+        QObject::connect(&job, &EngineRender::finished, [&](const QString& got) {
+            text = got;
+            done = true;
+        });
+        QObject::connect(&job, &EngineRender::failed, [&] { done = true; });
+        const auto before = host.findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly);
+        QPointer<QWebEnginePage> enginePage;
+        timer.start();
+        job.start();
+        // The render's own page: the one the host did not hold before.
+        for (QWebEnginePage* made :
+             host.findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly)) {
+            if (before.contains(made)) continue;
+            QObject::connect(made, &QWebEnginePage::loadFinished, &job,
+                             [&] { loadSeconds += double(timer.nsecsElapsed()) / 1e9; });
+            enginePage = made;
+        }
+        // The engine does not report the renderer's arrival on its own, so it is watched for.
+        bool rendererSeen = false;
+        RunUntil(done, [&] {
+            if (!rendererSeen && enginePage && enginePage->renderProcessPid() > 0) {
+                rendererSeen = true;
+                rendererSeconds += double(timer.nsecsElapsed()) / 1e9;
+            }
+        });
+        return text.count(QLatin1String("Firewall:")) == router.firewallLines;
+    };
+    QElapsedTimer warmUp;
+    if (!render(warmUp)) {
+        state.SkipWithError("the engine did not give the page's log");
+        return;
+    }
+    rendererSeconds = loadSeconds = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        const bool read = render(timer);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        if (!read) {
+            state.SkipWithError("the engine did not give the page's log");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(router.bytes));
+    state.counters["bytes"] = double(router.bytes);
+    state.counters["renderer_ms"] =
+        benchmark::Counter(rendererSeconds * 1e3, benchmark::Counter::kAvgIterations);
+    state.counters["load_ms"] =
+        benchmark::Counter(loadSeconds * 1e3, benchmark::Counter::kAvgIterations);
+}
+
+using PathBenchmark = void (*)(benchmark::State&, DemoPage, std::size_t);
+benchmark::internal::Benchmark* Register(const char* family, PathBenchmark run, DemoPage page,
+                                         std::size_t bytes) {
+    const std::string name =
+        std::string(family) + "/" + page.name + "/bytes:" + std::to_string(bytes);
+    return benchmark::RegisterBenchmark(
+               name.c_str(),
+               [run, page, bytes](benchmark::State& state) { run(state, page, bytes); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(1.0);
+}
+
+[[maybe_unused]] const bool kRegistered = [] {
+    Register("BM_PageReader", BM_PageReader, kStaticPage, 64 * kKiB);
+    Register("BM_PageReader", BM_PageReader, kDemoPage, 64 * kKiB);
+    Register("BM_PageReader", BM_PageReader, kStaticPage, 4 * kMiB);
+    Register("BM_PageReader", BM_PageReader, kDemoPage, 4 * kMiB);
+    for (const DemoPage& page : {kDemoPage, kScriptFilePage, kScriptArrayPage}) {
+        Register("BM_EngineRender", BM_EngineRender, page, 64 * kKiB);
+    }
+    Register("BM_EngineRender", BM_EngineRender, kDemoPage, 4 * kMiB);
+    return true;
+}();
+
+}  // namespace
+}  // namespace quorvane::bench
