@@ -8,6 +8,7 @@
 
 #include "bench_inputs.h"
 #include "click_timer.h"
+#include "demo_page_benchmark.h"
 #include "main_window.h"
 #include "spawn_program.h"
 
@@ -76,6 +77,7 @@ void BM_ClickToResults(benchmark::State& state, DemoPage page, std::size_t logPa
     }
 
     for (auto _ : state) {
+        PauseBetweenPresses();
         const qint64 ns = press();
         if (ns < 0) {
             state.SkipWithError("the busy cursor did not end within a minute");
@@ -176,30 +178,19 @@ void BM_CurlFetch(benchmark::State& state, DemoPage page, std::size_t logPageByt
         benchmark::Counter(transferSeconds * 1e3, benchmark::Counter::kAvgIterations);
 }
 
-// Names such as BM_ClickToResults/script-file/bytes:65536.
-using ClickBenchmark = void (*)(benchmark::State&, DemoPage, std::size_t);
-benchmark::internal::Benchmark* Register(const char* family, ClickBenchmark run, DemoPage page,
-                                         std::size_t bytes) {
-    const std::string name =
-        std::string(family) + "/" + page.name + "/bytes:" + std::to_string(bytes);
-    return benchmark::RegisterBenchmark(
-               name.c_str(),
-               [run, page, bytes](benchmark::State& state) { run(state, page, bytes); })
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-}
-
 [[maybe_unused]] const bool kRegistered = [] {
     const std::pair<DemoPage, std::size_t> warm[] = {
         {kDemoPage, 64 * kKiB},  {kDemoPage, 4 * kMiB},        {kStaticPage, 64 * kKiB},
         {kStaticPage, 4 * kMiB}, {kScriptFilePage, 64 * kKiB}, {kScriptArrayPage, 64 * kKiB}};
     for (const auto& [page, bytes] : warm) {
-        Register("BM_ClickToResults", BM_ClickToResults, page, bytes)->MinTime(1.0);
-        Register("BM_CurlFetch", BM_CurlFetch, page, bytes)->MinTime(1.0);
+        RegisterDemoPageBenchmark("BM_ClickToResults", BM_ClickToResults, page, bytes)
+            ->MinTime(1.0);
+        RegisterDemoPageBenchmark("BM_CurlFetch", BM_CurlFetch, page, bytes)->MinTime(1.0);
     }
     // A new program for every press: a few presses make a repetition.
     for (const DemoPage& page : {kStaticPage, kScriptFilePage, kScriptArrayPage}) {
-        Register("BM_ClickToResultsCold", BM_ClickToResultsCold, page, 64 * kKiB)->Iterations(3);
+        RegisterDemoPageBenchmark("BM_ClickToResultsCold", BM_ClickToResultsCold, page, 64 * kKiB)
+            ->Iterations(3);
     }
     return true;
 }();

@@ -189,6 +189,7 @@ EngineHost::EngineHost(QObject* parent) : QObject(parent) {
 }
 
 EngineHost::~EngineHost() {
+    closing_ = true;
     // Pages must go before their profile, and the profile before its interceptor.
     for (EnginePage* page : findChildren<EnginePage*>(Qt::FindDirectChildrenOnly)) delete page;
     delete profile_;
@@ -211,13 +212,36 @@ bool EngineHost::serves(const QString& originKey) const {
     return found != renders_.cend() && !found->isNull();
 }
 
-EnginePage* EngineHost::newPage(const QUrl& pageUrl) {
-    return new EnginePage(profile_, pageUrl, this);
+EnginePage* EngineHost::newPage() {
+    // A new renderer takes longer to come up than a small page takes to load, so the page that
+    // goes out has one already when it can; one still loading the empty page could report that
+    // page's loading as its own.
+    EnginePage* page = spare_ && spareReady_ ? spare_.data() : new EnginePage(profile_, this);
+    if (page == spare_) {
+        page->disconnect(this);  // what it reports from now on is its render's
+        spare_.clear();
+    }
+    return page;
+}
+
+void EngineHost::prepareSparePage() {
+    if (closing_ || spare_) return;
+    spare_ = new EnginePage(profile_, this);
+    spareReady_ = false;
+    connect(spare_, &QWebEnginePage::loadFinished, this, [this](bool ok) { spareReady_ = ok; });
+    // A spare whose renderer dies is no use: the next one is made when it is gone.
+    connect(spare_, &QWebEnginePage::renderProcessTerminated, spare_, &QObject::deleteLater);
+    connect(spare_, &QObject::destroyed, this, &EngineHost::prepareSparePage);
+    spare_->warmUp();
 }
 
 void EngineHost::releasePage(EnginePage* page) {
     if (page == nullptr) return;
     page->disconnect();
+    // Once it is gone, a fresh page waits in its place for the next request.
+    if (auto* host = qobject_cast<EngineHost*>(page->parent())) {
+        connect(page, &QObject::destroyed, host, &EngineHost::prepareSparePage);
+    }
     // Each page has a renderer of its own. One stuck in a script would ignore a polite stop, and
     // one that is done may still run the page's timers, so it goes at once either way.
     if (const qint64 pid = page->renderProcessPid(); pid > 0) ::kill(pid_t(pid), SIGKILL);

@@ -31,18 +31,24 @@ public:
     void withdrawOrigin(const QString& originKey, const EngineRender* render);
     bool serves(const QString& originKey) const;
 
-    // A page of this profile, owned by the host so that no page outlives the profile; released
-    // pages are stopped and deleted once the engine is done with them.
-    EnginePage* newPage(const QUrl& pageUrl);
+    // A page of this profile that has shown nothing yet, owned by the host so that no page
+    // outlives the profile; released pages are stopped and deleted once the engine is done with
+    // them.
+    EnginePage* newPage();
     static void releasePage(EnginePage* page);
 
 private:
     friend class RouterSchemeHandler;
     void serveRequest(QWebEngineUrlRequestJob* job);
+    void prepareSparePage();
 
     RouterRequestGate* gate_ = nullptr;
     QWebEngineProfile* profile_ = nullptr;
     QHash<QString, QPointer<EngineRender>> renders_;
+    // A page whose renderer is up and idle on the empty page, for the next request.
+    QPointer<EnginePage> spare_;
+    bool spareReady_ = false;
+    bool closing_ = false;
 };
 
 // Switches Chromium's sandbox off when, and only when, the program runs as root (Chromium

@@ -7,10 +7,12 @@
 #include <QWebEngineQuotaRequest>
 #include <QWebEngineRegisterProtocolHandlerRequest>
 
+#include <utility>
+
 namespace quorvane {
 
-EnginePage::EnginePage(QWebEngineProfile* profile, const QUrl& pageUrl, QObject* parent)
-    : QWebEnginePage(profile, parent), pageUrl_(pageUrl) {
+EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {
     setVisible(true);  // a hidden page has its timers throttled, and router pages use timers
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl& origin, Feature feature) {
@@ -29,18 +31,25 @@ EnginePage::EnginePage(QWebEngineProfile* profile, const QUrl& pageUrl, QObject*
     QT_WARNING_POP
 }
 
-// The page we load is the only main-frame navigation there will ever be; frames inside it may
-// show the router's own pages and nothing else.
+void EnginePage::warmUp() {
+    loadOfOurs_ = true;
+    load(QUrl(QStringLiteral("about:blank")));
+}
+
+void EnginePage::open(const QUrl& pageUrl) {
+    pageUrl_ = pageUrl;
+    loadOfOurs_ = true;
+    load(pageUrl);
+}
+
+// The main frame goes only where we load it: load() starts its navigation before anything else
+// can run in the page. Frames inside the router page may show its router's pages and nothing else.
 bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType /*type*/,
                                          bool isMainFrame) {
-    if (isMainFrame) {
-        // load() starts the first one before anything else can run in the page.
-        const bool first = !pageRequested_;
-        pageRequested_ = true;
-        return first;
-    }
+    if (isMainFrame) return std::exchange(loadOfOurs_, false);
     if (url.scheme() == QLatin1String("about")) return true;
-    return url.scheme() == QLatin1String(kRouterScheme) && OriginKey(url) == OriginKey(pageUrl_);
+    return pageUrl_.isValid() && url.scheme() == QLatin1String(kRouterScheme) &&
+           OriginKey(url) == OriginKey(pageUrl_);
 }
 
 QWebEnginePage* EnginePage::createWindow(WebWindowType) { return nullptr; }

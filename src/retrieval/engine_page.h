@@ -5,13 +5,19 @@
 
 namespace quorvane {
 
-// A page that shows nobody anything and goes nowhere: it renders the one router page it was
-// given. Navigations away from it, new windows, dialogs and permission requests are all refused
-// without a trace, and what the page writes to its console is dropped (it may quote the log).
+// A page that shows nobody anything and goes nowhere: it renders the one router page it is
+// opened with. Navigations away from it, new windows, dialogs and permission requests are all
+// refused without a trace, and what the page writes to its console is dropped (it may quote the
+// log).
 class EnginePage : public QWebEnginePage {
     Q_OBJECT
 public:
-    EnginePage(QWebEngineProfile* profile, const QUrl& pageUrl, QObject* parent = nullptr);
+    explicit EnginePage(QWebEngineProfile* profile, QObject* parent = nullptr);
+
+    // Loads the empty page, which brings the page's renderer up before there is work for it.
+    void warmUp();
+    // Loads the router page: after it, the main frame goes nowhere else.
+    void open(const QUrl& pageUrl);
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
@@ -25,7 +31,7 @@ protected:
 
 private:
     QUrl pageUrl_;
-    bool pageRequested_ = false;
+    bool loadOfOurs_ = false;  // the next main-frame navigation is the one we started
 };
 
 }  // namespace quorvane

@@ -11,6 +11,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineUrlRequestJob>
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -66,7 +68,6 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Engi
     readyCheck_.setInterval(kReadyCheckMs);
     connect(&readyCheck_, &QTimer::timeout, this, &EngineRender::checkReadyState);
     settle_.setSingleShot(true);
-    settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, [this] {
         if (pendingRequests_ == 0 && resourceRequests_ == requestsWhenSettling_) {
             read();
@@ -85,13 +86,13 @@ void EngineRender::abandon() {
 
 void EngineRender::start() {
     host_->serveOrigin(originKey_, this);
-    page_ = host_->newPage(pageUrl_);
+    page_ = host_->newPage();
     connect(page_, &QWebEnginePage::loadingChanged, this, &EngineRender::onLoadingChanged);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this] { fail(EngineFailure::NotShown); });
     timeout_.start();
     memoryCheck_.start();
-    page_->load(pageUrl_);
+    page_->open(pageUrl_);
 }
 
 void EngineRender::serve(QWebEngineUrlRequestJob* job) {
@@ -149,6 +150,7 @@ void EngineRender::resourceDone(PageFetch* fetch) {
     fetch->abort();
     fetch->deleteLater();
     --pendingRequests_;
+    lastAnswer_.start();
     if (loaded_) readWhenSettled();
 }
 
@@ -202,7 +204,10 @@ void EngineRender::loadedNow() {
 void EngineRender::readWhenSettled() {
     if (done_ || pendingRequests_ > 0) return;  // the last request to finish brings us back
     requestsWhenSettling_ = resourceRequests_;
-    settle_.start();
+    // The wait is for scripts that act on an answer of ours: a page that asked for nothing, or
+    // whose last answer reached it long enough ago, is read on the next turn of the loop.
+    const qint64 sinceLastAnswer = resourceRequests_ == 0 ? kSettleMs : lastAnswer_.elapsed();
+    settle_.start(int(std::max<qint64>(0, kSettleMs - sinceLastAnswer)));
 }
 
 void EngineRender::read() {

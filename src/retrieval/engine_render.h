@@ -3,6 +3,7 @@
 #include "page_fetch.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -47,7 +48,7 @@ struct EngineDocument {
 class EngineRender : public QObject {
     Q_OBJECT
 public:
-    // How long a loaded page must stay without requests of its own before it is read: scripts
+    // How long after the answer to its last request of its own a loaded page is read: scripts
     // that fill the log from a request made at load time have done so by then.
     static constexpr int kSettleMs = 20;
     static constexpr int kMemoryCheckMs = 100;
@@ -96,6 +97,7 @@ private:
     int resourceRequests_ = 0;
     int pendingRequests_ = 0;
     int requestsWhenSettling_ = 0;
+    QElapsedTimer lastAnswer_;  // since the page's last request of its own ended
     bool loaded_ = false;
     bool done_ = false;
 };
