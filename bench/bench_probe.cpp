@@ -13,16 +13,13 @@
 
 #include "click_timer.h"
 #include "main_window.h"
+#include "process_tree.h"
 #include "spawn_program.h"
 #include "static_page_reader.h"
 
-#include <unistd.h>
-
 #include <QApplication>
-#include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QHash>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -39,25 +36,6 @@ constexpr char kUsage[] =
     "usage: quorvane-bench-probe start-up\n"
     "       quorvane-bench-probe fetch HOST PORT PASSWORD\n";
 
-// The processes this one started, directly or not, that are still there.
-int DescendantProcesses() {
-    QHash<qint64, QList<qint64>> children;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        const qint64 pid = entry.toLongLong(&numeric);
-        if (!numeric) continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        // The name may hold blanks and parentheses; the fields follow its last ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1) children[fields[1].toLongLong()].append(pid);
-    }
-    QList<qint64> tree{::getpid()};
-    for (qsizetype i = 0; i < tree.size(); ++i) tree.append(children.value(tree[i]));
-    return int(tree.size() - 1);
-}
-
 // The moment the first paint event reaches the window: its window was exposed and the first frame
 // is being drawn. The time is taken on the event loop's next turn, when the frame is complete.
 class FirstFrame : public QObject {
@@ -70,7 +48,8 @@ protected:
             seen_ = true;
             QTimer::singleShot(0, [] {
                 const auto shown = static_cast<long long>(quorvane::bench::MonotonicNs());
-                std::printf("shown %lld\nchild_processes %d\n", shown, DescendantProcesses());
+                std::printf("shown %lld\nchild_processes %d\n", shown,
+                            int(ProcessTree::OfThisProcess().pids.size() - 1));
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });

@@ -7,8 +7,9 @@
 
 #include <unistd.h>
 
-// The processes this test started, directly or not (page readers, the web engine's), and the
-// CPU they have used: what a user sees of the program in a process monitor.
+// The processes this program started, directly or not (page readers, the web engine's), and the
+// CPU they have used: what a user sees of the program in a process monitor. Tests and the
+// benchmark probe share it.
 struct ProcessTree {
     QList<qint64> pids;  // this process first
     qint64 cpuTicks = 0;
