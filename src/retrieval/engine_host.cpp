@@ -212,11 +212,13 @@ bool EngineHost::serves(const QString& originKey) const {
     return found != renders_.cend() && !found->isNull();
 }
 
+bool EngineHost::sparePageReady() const { return spare_ && spareReady_; }
+
 EnginePage* EngineHost::newPage() {
     // A new renderer takes longer to come up than a small page takes to load, so the page that
     // goes out has one already when it can; one still loading the empty page could report that
     // page's loading as its own.
-    EnginePage* page = spare_ && spareReady_ ? spare_.data() : new EnginePage(profile_, this);
+    EnginePage* page = sparePageReady() ? spare_.data() : new EnginePage(profile_, this);
     if (page == spare_) {
         page->disconnect(this);  // what it reports from now on is its render's
         spare_.clear();

@@ -36,6 +36,9 @@ public:
     // them.
     EnginePage* newPage();
     static void releasePage(EnginePage* page);
+    // Whether the next page comes with its renderer already up: one is prepared while the engine
+    // is idle after a page was released.
+    bool sparePageReady() const;
 
 private:
     friend class RouterSchemeHandler;
