@@ -112,6 +112,7 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
     }
     if (++resourceRequests_ > limits_.maxResourceRequests || resourceBytesLeft_ <= 0) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        lastAnswer_.start();
         return;
     }
     // The page's own resources are read from its router with the credentials of the page, and
@@ -206,7 +207,7 @@ void EngineRender::readWhenSettled() {
     requestsWhenSettling_ = resourceRequests_;
     // The wait is for scripts that act on an answer of ours: a page that asked for nothing, or
     // whose last answer reached it long enough ago, is read on the next turn of the loop.
-    const qint64 sinceLastAnswer = resourceRequests_ == 0 ? kSettleMs : lastAnswer_.elapsed();
+    const qint64 sinceLastAnswer = lastAnswer_.isValid() ? lastAnswer_.elapsed() : kSettleMs;
     settle_.start(int(std::max<qint64>(0, kSettleMs - sinceLastAnswer)));
 }
 
