@@ -241,9 +241,7 @@ void EngineHost::releasePage(EnginePage* page) {
     if (page == nullptr) return;
     page->disconnect();
     // Once it is gone, a fresh page waits in its place for the next request.
-    if (auto* host = qobject_cast<EngineHost*>(page->parent())) {
-        connect(page, &QObject::destroyed, host, &EngineHost::prepareSparePage);
-    }
+    connect(page, &QObject::destroyed, this, &EngineHost::prepareSparePage);
     // Each page has a renderer of its own. One stuck in a script would ignore a polite stop, and
     // one that is done may still run the page's timers, so it goes at once either way.
     if (const qint64 pid = page->renderProcessPid(); pid > 0) ::kill(pid_t(pid), SIGKILL);

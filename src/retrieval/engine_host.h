@@ -35,7 +35,7 @@ public:
     // outlives the profile; released pages are stopped and deleted once the engine is done with
     // them.
     EnginePage* newPage();
-    static void releasePage(EnginePage* page);
+    void releasePage(EnginePage* page);
     // Whether the next page comes with its renderer already up: one is prepared while the engine
     // is idle after a page was released.
     bool sparePageReady() const;

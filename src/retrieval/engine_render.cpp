@@ -238,7 +238,7 @@ void EngineRender::stop() {
     pendingRequests_ = 0;
     if (host_) host_->withdrawOrigin(originKey_, this);
     if (page_) {
-        EngineHost::releasePage(page_);
+        host_->releasePage(page_);
         page_.clear();
     }
 }
