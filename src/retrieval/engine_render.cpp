@@ -11,8 +11,6 @@
 #include <QWebEngineScript>
 #include <QWebEngineUrlRequestJob>
 
-#include <algorithm>
-
 namespace quorvane {
 
 namespace {
@@ -68,6 +66,7 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Engi
     readyCheck_.setInterval(kReadyCheckMs);
     connect(&readyCheck_, &QTimer::timeout, this, &EngineRender::checkReadyState);
     settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, [this] {
         if (pendingRequests_ == 0 && resourceRequests_ == requestsWhenSettling_) {
             read();
@@ -112,7 +111,6 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
     }
     if (++resourceRequests_ > limits_.maxResourceRequests || resourceBytesLeft_ <= 0) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
-        lastAnswer_.start();
         return;
     }
     // The page's own resources are read from its router with the credentials of the page, and
@@ -151,7 +149,6 @@ void EngineRender::resourceDone(PageFetch* fetch) {
     fetch->abort();
     fetch->deleteLater();
     --pendingRequests_;
-    lastAnswer_.start();
     if (loaded_) readWhenSettled();
 }
 
@@ -205,10 +202,7 @@ void EngineRender::loadedNow() {
 void EngineRender::readWhenSettled() {
     if (done_ || pendingRequests_ > 0) return;  // the last request to finish brings us back
     requestsWhenSettling_ = resourceRequests_;
-    // The wait is for scripts that act on an answer of ours: a page that asked for nothing, or
-    // whose last answer reached it long enough ago, is read on the next turn of the loop.
-    const qint64 sinceLastAnswer = lastAnswer_.isValid() ? lastAnswer_.elapsed() : kSettleMs;
-    settle_.start(int(std::max<qint64>(0, kSettleMs - sinceLastAnswer)));
+    settle_.start();
 }
 
 void EngineRender::read() {

@@ -3,7 +3,6 @@
 #include "page_fetch.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -48,8 +47,9 @@ struct EngineDocument {
 class EngineRender : public QObject {
     Q_OBJECT
 public:
-    // How long after the answer to its last request of its own a loaded page is read: scripts
-    // that fill the log from a request made at load time have done so by then.
+    // How long a loaded page must stay without requests of its own before it is read: a request
+    // that a script sent at load time may reach us only after the engine reports the load, and
+    // scripts that fill the log from our answer have done so by then.
     static constexpr int kSettleMs = 20;
     static constexpr int kMemoryCheckMs = 100;
     static constexpr int kReadyCheckMs = 50;
@@ -97,7 +97,6 @@ private:
     int resourceRequests_ = 0;
     int pendingRequests_ = 0;
     int requestsWhenSettling_ = 0;
-    QElapsedTimer lastAnswer_;  // since the page's last request of its own ended
     bool loaded_ = false;
     bool done_ = false;
 };
