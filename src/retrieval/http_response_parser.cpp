@@ -1,6 +1,7 @@
 #include "http_response_parser.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace quorvane {
 
@@ -104,12 +105,13 @@ HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes) {
                 }
                 const bool header = phase_ == Phase::StatusLine || phase_ == Phase::Headers ||
                                     phase_ == Phase::Trailers;
-                if (header && headerBytes_ + take > limits_.maxHeaderBytes) {
-                    fail(State::HeaderTooLarge);
-                    break;
-                }
-                if (consumed_ + take > limits_.maxTotalBytes) {
-                    fail(State::TooLarge);
+                // The limit this line crosses first decides, as it would were the line to come
+                // byte by byte; at the same byte the header limit is named.
+                const qint64 headerRoom = header ? limits_.maxHeaderBytes - headerBytes_
+                                                 : std::numeric_limits<qint64>::max();
+                const qint64 totalRoom = limits_.maxTotalBytes - consumed_;
+                if (take > std::min(headerRoom, totalRoom)) {
+                    fail(headerRoom <= totalRoom ? State::HeaderTooLarge : State::TooLarge);
                     break;
                 }
                 if (header) headerBytes_ += take;

@@ -166,6 +166,8 @@ private slots:
             State::HeaderTooLarge, 0, "", fixed.size(), t);
         row("one endless header line", "HTTP/1.1 200 OK\r\nX-Flood: " + QByteArray(200, 'a'), false,
             State::HeaderTooLarge, 0, "", 100, t);
+        row("the answer's limit breaks first within a header line",
+            "HTTP/1.1 200 " + QByteArray(200, 'x'), false, State::TooLarge, 0, "", 150, 100);
         row("answer at its limit", fixed + "ok", false, State::Complete, 200, "ok", h,
             fixed.size() + 2);
         row("a length beyond the limit is refused at once", fixed, false, State::TooLarge, 200, "",
