@@ -89,28 +89,26 @@ HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes) {
             case Phase::ChunkDataEnd: {
                 const qsizetype end = rest.indexOf('\n');
                 take = end < 0 ? rest.size() : end + 1;
+                const bool header = phase_ == Phase::StatusLine || phase_ == Phase::Headers ||
+                                    phase_ == Phase::Trailers;
+                // How many more bytes each limit allows; the first rule broken decides, however
+                // the bytes are split, and at the same byte the header limit is named.
+                const qint64 headerRoom = header ? limits_.maxHeaderBytes - headerBytes_
+                                                 : std::numeric_limits<qint64>::max();
+                const qint64 totalRoom = limits_.maxTotalBytes - consumed_;
+                const qint64 room = std::min(headerRoom, totalRoom);
                 // A non-HTTP answer is told from its first bytes, unless a limit broke before
-                // the byte that shows it: the first rule broken decides, however the bytes are
-                // split.
+                // the byte that shows it.
                 if (phase_ == Phase::StatusLine && line_.size() < kStatusStart) {
                     const qsizetype more = std::min(take, kStatusStart - line_.size());
                     const qsizetype bad =
                         StatusLineMismatch(line_ + rest.first(more).toByteArray());
-                    const qint64 upToBad = bad - line_.size() + 1;
-                    if (bad >= 0 && headerBytes_ + upToBad <= limits_.maxHeaderBytes &&
-                        consumed_ + upToBad <= limits_.maxTotalBytes) {
+                    if (bad >= 0 && bad - line_.size() + 1 <= room) {
                         fail(State::NotHttp);
                         break;
                     }
                 }
-                const bool header = phase_ == Phase::StatusLine || phase_ == Phase::Headers ||
-                                    phase_ == Phase::Trailers;
-                // The limit this line crosses first decides, as it would were the line to come
-                // byte by byte; at the same byte the header limit is named.
-                const qint64 headerRoom = header ? limits_.maxHeaderBytes - headerBytes_
-                                                 : std::numeric_limits<qint64>::max();
-                const qint64 totalRoom = limits_.maxTotalBytes - consumed_;
-                if (take > std::min(headerRoom, totalRoom)) {
+                if (take > room) {
                     fail(headerRoom <= totalRoom ? State::HeaderTooLarge : State::TooLarge);
                     break;
                 }
