@@ -1,8 +1,8 @@
 #include "browser_component.h"
 #include "closed_port.h"
 #include "request_url.h"
+#include "retrieval/scripted_router.h"
 #include "router_sim.h"
-#include "scripted_router.h"
 #include "static_page_reader.h"
 
 #include <QSignalSpy>

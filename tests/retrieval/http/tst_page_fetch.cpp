@@ -1,7 +1,7 @@
 #include "closed_port.h"
 #include "page_fetch.h"
+#include "retrieval/scripted_router.h"
 #include "router_sim.h"
-#include "scripted_router.h"
 
 #include <QSignalSpy>
 #include <QtTest>
