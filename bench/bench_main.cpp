@@ -1,6 +1,7 @@
 // The benchmarks' own main: the window benchmarks need an application object, created after the
 // benchmark library has taken its flags out of the command line.
 
+#include "engine_client.h"
 #include "static_page_reader.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The window's page reader is built beside the real program, not beside this one.
     quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
+    quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

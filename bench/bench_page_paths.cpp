@@ -6,8 +6,7 @@
 #include "bench_inputs.h"
 #include "click_timer.h"
 #include "demo_page_benchmark.h"
-#include "engine_host.h"
-#include "engine_render.h"
+#include "engine_client.h"
 #include "static_page_reader.h"
 
 #include <QElapsedTimer>
@@ -15,7 +14,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
-#include <QWebEnginePage>
 
 #include <benchmark/benchmark.h>
 
@@ -74,52 +72,35 @@ void BM_PageReader(benchmark::State& state, DemoPage page, std::size_t logPageBy
     state.counters["bytes"] = double(router.html.size());
 }
 
-// One render of a fetched page in a warm engine: a fresh page (its renderer brought up while the
-// engine was idle, as between a user's presses), the page's own requests to its router, its
-// scripts, and the reading of its text. The counters
-// split it: `renderer_ms` until the page's renderer process is there, `load_ms` until the engine
-// reports the page loaded, the rest until the text is in.
+// One reading of a fetched page by the engine's warm helper: the page's bytes to the helper, a
+// fresh page there (its renderer brought up while the engine was idle, as between a user's
+// presses), the page's own requests to its router fetched here, its scripts, and its text back.
 void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
     const DemoRouter router(page, logPageBytes);
     if (!router.started) {
         state.SkipWithError("the demo router did not start");
         return;
     }
-    QUrl url(QString::fromStdString(router.url(router.paths.front())));
-    url.setUserName(QStringLiteral("admin"));
-    url.setPassword(QString::fromLatin1(kDemoPassword));
-    EngineHost host;
-    double rendererSeconds = 0;
-    double loadSeconds = 0;
+    const QUrl url(QString::fromStdString(router.url(router.paths.front())));
+    const ResourceFetcher fetcher = [](const QUrl& resource, const FetchLimits& limits,
+                                       QObject* parent) {
+        return new PageFetch(resource,
+                             {QStringLiteral("admin"), QString::fromLatin1(kDemoPassword)},
+                             RedirectPolicy::AnyPath, limits, parent);
+    };
+    EngineClient engine;
     const auto render = [&](QElapsedTimer& timer) {
         bool done = false;
         QString text;
-        EngineRender job(&host, {url, kContentType, router.html});
-        QObject::connect(&job, &EngineRender::finished, [&](const QString& got) {
+        EngineReading job(&engine, {url, kContentType, router.html}, fetcher);
+        QObject::connect(&job, &EngineReading::finished, [&](const QString& got) {
             text = got;
             done = true;
         });
-        QObject::connect(&job, &EngineRender::failed, [&] { done = true; });
-        QPointer<QWebEnginePage> enginePage;
+        QObject::connect(&job, &EngineReading::failed, [&] { done = true; });
         timer.start();
         job.start();
-        // The render's own page: the one asked for the router page. Pages of earlier renders
-        // went during the pause.
-        for (QWebEnginePage* made :
-             host.findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly)) {
-            if (made->requestedUrl().path() != url.path()) continue;
-            QObject::connect(made, &QWebEnginePage::loadFinished, &job,
-                             [&] { loadSeconds += double(timer.nsecsElapsed()) / 1e9; });
-            enginePage = made;
-        }
-        // The engine does not report the renderer's arrival on its own, so it is watched for.
-        bool rendererSeen = false;
-        RunUntil(done, [&] {
-            if (!rendererSeen && enginePage && enginePage->renderProcessPid() > 0) {
-                rendererSeen = true;
-                rendererSeconds += double(timer.nsecsElapsed()) / 1e9;
-            }
-        });
+        RunUntil(done);
         return text.count(QLatin1String("Firewall:")) == router.firewallLines;
     };
     QElapsedTimer warmUp;
@@ -127,7 +108,6 @@ void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPage
         state.SkipWithError("the engine did not give the page's log");
         return;
     }
-    rendererSeconds = loadSeconds = 0;
     for (auto _ : state) {
         PauseBetweenPresses();
         QElapsedTimer timer;
@@ -140,10 +120,6 @@ void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPage
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t(router.bytes));
     state.counters["bytes"] = double(router.bytes);
-    state.counters["renderer_ms"] =
-        benchmark::Counter(rendererSeconds * 1e3, benchmark::Counter::kAvgIterations);
-    state.counters["load_ms"] =
-        benchmark::Counter(loadSeconds * 1e3, benchmark::Counter::kAvgIterations);
 }
 
 benchmark::internal::Benchmark* Register(const char* family, DemoPageBenchmark run, DemoPage page,

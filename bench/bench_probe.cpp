@@ -12,6 +12,7 @@
 //       had not ended after two minutes
 
 #include "click_timer.h"
+#include "engine_client.h"
 #include "main_window.h"
 #include "process_tree.h"
 #include "spawn_program.h"
@@ -110,6 +111,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvane.png")));
     // The real program finds its page reader beside itself; this one lives elsewhere.
     quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
+    quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
 
     quorvane::Form1 window;
     if (startUp) new FirstFrame(&window);

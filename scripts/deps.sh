@@ -8,7 +8,7 @@ set -euo pipefail
 # reads its dependencies from the programs, which CPack finds with file) and checked with lintian.
 QUORVANE_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev
                          libqt6webenginecore6-bin libgumbo-dev libcpp-httplib-dev clang-format
-                         desktop-file-utils appstream dpkg-dev file lintian)
+                         desktop-file-utils appstream dpkg-dev file lintian iproute2)
 
 quorvane_install_deps() {
     local missing=()

@@ -1,8 +1,7 @@
 #include "browser_component.h"
 
 #include "content_kind.h"
-#include "engine_host.h"
-#include "engine_render.h"
+#include "engine_client.h"
 
 namespace quorvane {
 
@@ -92,17 +91,21 @@ void BrowserInstance::readPage(const FetchedPage& page) {
 }
 
 // The engine reads the page as a browser shows it: its scripts run and its style sheets apply.
+// Its own requests for its router are fetched here, with the credentials of the page.
 void BrowserInstance::renderInEngine() {
-    QUrl document = page_.url;
-    document.setUserInfo(requested_.userInfo());
-    auto* render = new EngineRender(
-        collection_->engine(), {document, page_.contentType, page_.body}, limits_.engine, this);
-    render_ = render;
-    connect(render, &EngineRender::finished, this, &BrowserInstance::complete);
-    connect(render, &EngineRender::failed, this, [this](EngineFailure failure) {
+    const FetchCredentials credentials = CredentialsFromUserInfo(requested_);
+    auto* reading = new EngineReading(
+        collection_->engine(), {page_.url, page_.contentType, page_.body},
+        [credentials](const QUrl& url, const FetchLimits& limits, QObject* parent) {
+            return new PageFetch(url, credentials, RedirectPolicy::AnyPath, limits, parent);
+        },
+        limits_.engine, this);
+    reading_ = reading;
+    connect(reading, &EngineReading::finished, this, &BrowserInstance::complete);
+    connect(reading, &EngineReading::failed, this, [this](EngineFailure failure) {
         fail(FailureOf(failure), DurationText(limits_.engine.timeoutMs));
     });
-    render->start();
+    reading->start();
 }
 
 void BrowserInstance::complete(const QString& text) {
@@ -143,11 +146,11 @@ void BrowserInstance::abandonWork() {
         reader_->deleteLater();  // its helper is killed as the reader goes
         reader_.clear();
     }
-    if (render_) {
-        render_->disconnect(this);
-        render_->abandon();
-        render_->deleteLater();
-        render_.clear();
+    if (reading_) {
+        reading_->disconnect(this);
+        reading_->abandon();
+        reading_->deleteLater();
+        reading_.clear();
     }
 }
 
@@ -164,8 +167,8 @@ WebBrowserCollection::~WebBrowserCollection() {
     delete engine_;
 }
 
-EngineHost* WebBrowserCollection::engine() {
-    if (engine_ == nullptr) engine_ = new EngineHost(this);
+EngineClient* WebBrowserCollection::engine() {
+    if (engine_ == nullptr) engine_ = new EngineClient(this);
     return engine_;
 }
 

@@ -15,8 +15,8 @@
 
 namespace quorvane {
 
-class EngineHost;
-class EngineRender;
+class EngineClient;
+class EngineReading;
 class WebBrowserCollection;
 
 // One browser instance: a widget that the user never sees (it stands outside the window) and
@@ -70,7 +70,7 @@ private:
     QTimer deadline_;
     QPointer<PageFetch> fetch_;
     QPointer<StaticPageReader> reader_;
-    QPointer<EngineRender> render_;
+    QPointer<EngineReading> reading_;
     quint64 navigation_ = 0;
     QString bodyText_;
     QUrl documentUrl_;
@@ -93,8 +93,8 @@ public:
     // Limits of every navigation from now on, the instances to come included.
     void setLimits(const NavigationLimits& limits);
 
-    // The web engine the instances share, started by the first page that needs it.
-    EngineHost* engine();
+    // The web engine's helper the instances share, started by the first page that needs it.
+    EngineClient* engine();
 
 signals:
     void DocumentComplete(int index, const QString& url);
@@ -106,7 +106,7 @@ private:
     QWidget* container_;
     NavigationLimits limits_;
     QList<BrowserInstance*> instances_;  // by index; null where unloaded
-    EngineHost* engine_ = nullptr;
+    EngineClient* engine_ = nullptr;
 };
 
 }  // namespace quorvane

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine_render.h"
+#include "engine_client.h"
 #include "page_fetch.h"
 #include "static_page_reader.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser_component.h"
+#include "engine_client.h"
 #include "main_window.h"
 #include "router_sim.h"
 #include "static_page_reader.h"
@@ -30,6 +31,7 @@ public:
     // `programFolder`: where the window takes the program to be; appDir unless given.
     bool open(const QString& programFolder = {}) {
         quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
+        quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
         form = std::make_unique<quorvane::Form1>(programFolder.isEmpty() ? appDir.path()
                                                                          : programFolder);
         form->show();

@@ -1,5 +1,6 @@
 #include "browser_component.h"
 #include "closed_port.h"
+#include "engine_client.h"
 #include "request_url.h"
 #include "retrieval/scripted_router.h"
 #include "router_sim.h"
@@ -39,7 +40,10 @@ class TestBrowserComponent : public QObject {
     }
 
 private slots:
-    void initTestCase() { StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER)); }
+    void initTestCase() {
+        StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
+        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+    }
     void init() {
         delete browsers_;
         browsers_ = new WebBrowserCollection(&window_, QRect(-17, 48, 17, 17));

@@ -2,9 +2,9 @@
 
 #include "engine_page.h"
 #include "engine_render.h"
+#include "page_scripts.h"
 #include "router_scheme.h"
 
-#include <QCoreApplication>
 #include <QMutex>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineNotification>
@@ -16,9 +16,7 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlSchemeHandler>
 
-#include <unistd.h>
 #include <csignal>
-#include <cstdio>
 
 namespace quorvane {
 
@@ -73,47 +71,6 @@ private:
 
 namespace {
 
-// The engine serves our scheme to XMLHttpRequest but not to fetch(); a page that reads its log
-// with fetch() gets it through XMLHttpRequest instead, from the same router.
-constexpr char kFetchThroughXhr[] = R"JS(
-(() => {
-  const nativeFetch = window.fetch;
-  if (!nativeFetch) return;
-  window.fetch = function (input, init) {
-    let request;
-    try { request = new Request(input, init); } catch (e) { return Promise.reject(e); }
-    if (new URL(request.url).protocol !== location.protocol)
-      return nativeFetch.call(this, input, init);
-    return request.arrayBuffer().then(body => new Promise((resolve, reject) => {
-      const xhr = new XMLHttpRequest();
-      xhr.open(request.method, request.url);
-      xhr.responseType = 'arraybuffer';
-      request.headers.forEach((value, name) => xhr.setRequestHeader(name, value));
-      xhr.onload = () => {
-        const headers = new Headers();
-        for (const line of xhr.getAllResponseHeaders().trim().split(/[\r\n]+/)) {
-          const colon = line.indexOf(':');
-          if (colon > 0) headers.append(line.slice(0, colon).trim(), line.slice(colon + 1).trim());
-        }
-        resolve(new Response(xhr.response, {status: xhr.status || 200, headers}));
-      };
-      xhr.onerror = () => reject(new TypeError('Failed to fetch'));
-      xhr.send(body.byteLength ? body : null);
-    }));
-  };
-})();
-)JS";
-
-QWebEngineScript FetchThroughXhr() {
-    QWebEngineScript script;
-    script.setName(QStringLiteral("fetch-through-xhr"));
-    script.setSourceCode(QString::fromLatin1(kFetchThroughXhr));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setRunsOnSubFrames(true);
-    return script;
-}
-
 void RestrictSettings(QWebEngineSettings* settings) {
     using S = QWebEngineSettings;
     // Scripts run, as in a browser; everything that could show, play, store or send something
@@ -151,27 +108,7 @@ void RestrictSettings(QWebEngineSettings* settings) {
 
 }  // namespace
 
-void PrepareEngineProcess() {
-    static const bool prepared = [] {
-        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        // Nothing is ever shown, so the engine needs no GPU process.
-        if (!flags.contains("--disable-gpu")) flags += " --disable-gpu";
-        if (::geteuid() == 0 && !flags.contains("--no-sandbox")) {
-            flags += " --no-sandbox";
-            std::fputs(
-                "Quorvane runs as root: the web engine's sandbox is switched off. Run it as an "
-                "ordinary user to keep it on.\n",
-                stderr);
-        }
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
-        RegisterRouterScheme();
-        return true;
-    }();
-    Q_UNUSED(prepared);
-}
-
-EngineHost::EngineHost(QObject* parent) : QObject(parent) {
-    PrepareEngineProcess();
+EngineHost::EngineHost(bool shutWebRtc, QObject* parent) : QObject(parent) {
     // A profile without a storage name is off the record: no cache, cookies, history or
     // credentials ever reach the disk.
     profile_ = new QWebEngineProfile(this);
@@ -180,7 +117,7 @@ EngineHost::EngineHost(QObject* parent) : QObject(parent) {
     profile_->setSpellCheckEnabled(false);
     profile_->setNotificationPresenter([](std::unique_ptr<QWebEngineNotification>) {});
     RestrictSettings(profile_->settings());
-    profile_->scripts()->insert(FetchThroughXhr());
+    profile_->scripts()->insert(PageScripts(shutWebRtc));
     gate_ = new RouterRequestGate(this);
     profile_->setUrlRequestInterceptor(gate_);
     profile_->installUrlSchemeHandler(kRouterScheme, new RouterSchemeHandler(this));
@@ -207,18 +144,11 @@ void EngineHost::withdrawOrigin(const QString& originKey, const EngineRender* re
     gate_->setServed(QSet<QString>(renders_.keyBegin(), renders_.keyEnd()));
 }
 
-bool EngineHost::serves(const QString& originKey) const {
-    const auto found = renders_.constFind(originKey);
-    return found != renders_.cend() && !found->isNull();
-}
-
-bool EngineHost::sparePageReady() const { return spare_ && spareReady_; }
-
 EnginePage* EngineHost::newPage() {
     // A new renderer takes longer to come up than a small page takes to load, so the page that
     // goes out has one already when it can; one still loading the empty page could report that
     // page's loading as its own.
-    EnginePage* page = sparePageReady() ? spare_.data() : new EnginePage(profile_, this);
+    EnginePage* page = spare_ && spareReady_ ? spare_.data() : new EnginePage(profile_, this);
     if (page == spare_) {
         page->disconnect(this);  // what it reports from now on is its render's
         spare_.clear();

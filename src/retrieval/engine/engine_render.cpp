@@ -2,7 +2,6 @@
 
 #include "engine_host.h"
 #include "engine_page.h"
-#include "page_fetch.h"
 #include "process_memory.h"
 #include "router_scheme.h"
 
@@ -45,30 +44,32 @@ QString LogTextFromInnerText(QString innerText) {
     return innerText;
 }
 
-EngineRender::EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits,
+EngineRender::EngineRender(EngineHost* host, EngineDocument document, const RenderLimits& limits,
                            QObject* parent)
     : QObject(parent),
       host_(host),
       document_(std::move(document)),
       pageUrl_(ToRouterScheme(document_.url)),
       originKey_(OriginKey(document_.url)),
-      limits_(limits),
-      resourceBytesLeft_(limits.fetch.maxTotalBytes) {
+      limits_(limits) {
     timeout_.setSingleShot(true);
     timeout_.setInterval(limits.timeoutMs);
-    connect(&timeout_, &QTimer::timeout, this, [this] { fail(EngineFailure::TimedOut); });
+    connect(&timeout_, &QTimer::timeout, this,
+            [this] { fail(engine_protocol::Failure::TimedOut); });
     // The renderer is a process of its own, so its memory can be watched and the page stopped
     // before a hostile document takes the machine's.
     memoryCheck_.setInterval(kMemoryCheckMs);
     connect(&memoryCheck_, &QTimer::timeout, this, [this] {
-        if (ResidentBytes(rendererPid()) > limits_.memoryBytes) fail(EngineFailure::TooLarge);
+        if (ResidentBytes(rendererPid()) > limits_.memoryBytes) {
+            fail(engine_protocol::Failure::TooLarge);
+        }
     });
     readyCheck_.setInterval(kReadyCheckMs);
     connect(&readyCheck_, &QTimer::timeout, this, &EngineRender::checkReadyState);
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, [this] {
-        if (pendingRequests_ == 0 && resourceRequests_ == requestsWhenSettling_) {
+        if (pending_.isEmpty() && int(lastRequest_) == requestsWhenSettling_) {
             read();
         } else {
             readWhenSettled();
@@ -76,9 +77,7 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Engi
     });
 }
 
-EngineRender::~EngineRender() { stop(); }
-
-void EngineRender::abandon() {
+EngineRender::~EngineRender() {
     done_ = true;
     stop();
 }
@@ -88,7 +87,7 @@ void EngineRender::start() {
     page_ = host_->newPage();
     connect(page_, &QWebEnginePage::loadingChanged, this, &EngineRender::onLoadingChanged);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
-            [this] { fail(EngineFailure::NotShown); });
+            [this] { fail(engine_protocol::Failure::NotShown); });
     timeout_.start();
     memoryCheck_.start();
     page_->open(pageUrl_);
@@ -109,46 +108,42 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
             bytes);
         return;
     }
-    if (++resourceRequests_ > limits_.maxResourceRequests || resourceBytesLeft_ <= 0) {
+    if (int(lastRequest_) >= limits_.maxRequests) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    // The page's own resources are read from its router with the credentials of the page, and
-    // all of them together get no more room than the page had.
-    FetchLimits limits = limits_.fetch;
-    limits.maxTotalBytes = resourceBytesLeft_;
-    auto* fetch = new PageFetch(url, CredentialsFromUserInfo(document_.url),
-                                RedirectPolicy::AnyPath, limits, this);
-    fetches_.append(fetch);
-    ++pendingRequests_;
-    QPointer<QWebEngineUrlRequestJob> pending(job);
-    connect(fetch, &PageFetch::finished, this, [this, fetch, pending](const FetchedPage& page) {
-        resourceBytesLeft_ -= page.body.size();
-        if (pending) {
-            auto* bytes = new QBuffer(pending);
-            bytes->setData(page.body);
-            bytes->open(QIODevice::ReadOnly);
-            pending->reply(page.contentType.isEmpty() ? QByteArray("application/octet-stream")
-                                                      : page.contentType,
-                           bytes);
+    const quint64 request = ++lastRequest_;
+    pending_.insert(request, job);
+    // A request the engine gives up on is given up on by the program too.
+    connect(job, &QObject::destroyed, this, [this, request] {
+        if (pending_.contains(request)) {
+            emit resourceCancelled(request);
+            resourceDone(request);
         }
-        resourceDone(fetch);
     });
-    connect(fetch, &PageFetch::failed, this, [this, fetch, pending] {
-        if (pending) pending->fail(QWebEngineUrlRequestJob::UrlNotFound);
-        resourceDone(fetch);
-    });
-    // A request the engine gives up on takes its fetch with it.
-    connect(job, &QObject::destroyed, fetch, [this, fetch] { resourceDone(fetch); });
-    fetch->start();
+    emit resourceRequested(request, job->requestMethod(), url);
 }
 
-void EngineRender::resourceDone(PageFetch* fetch) {
-    if (!fetches_.removeOne(fetch)) return;
-    fetch->disconnect(this);
-    fetch->abort();
-    fetch->deleteLater();
-    --pendingRequests_;
+void EngineRender::answer(quint64 request, bool ok, const QByteArray& contentType,
+                          const QByteArray& body) {
+    const QPointer<QWebEngineUrlRequestJob> job = pending_.value(request);
+    if (!pending_.contains(request)) return;
+    if (job && ok) {
+        auto* bytes = new QBuffer(job);
+        bytes->setData(body);
+        bytes->open(QIODevice::ReadOnly);
+        job->reply(contentType.isEmpty() ? QByteArray("application/octet-stream") : contentType,
+                   bytes);
+    } else if (job) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    }
+    resourceDone(request);
+}
+
+void EngineRender::resourceDone(quint64 request) {
+    if (const QPointer<QWebEngineUrlRequestJob> job = pending_.take(request)) {
+        job->disconnect(this);
+    }
     if (loaded_) readWhenSettled();
 }
 
@@ -174,7 +169,7 @@ void EngineRender::onLoadingChanged(const QWebEngineLoadingInfo& info) {
             break;
         case QWebEngineLoadingInfo::LoadFailedStatus:
             if (itself) {
-                fail(EngineFailure::NotShown);
+                fail(engine_protocol::Failure::NotShown);
                 return;
             }
             break;
@@ -200,8 +195,8 @@ void EngineRender::loadedNow() {
 }
 
 void EngineRender::readWhenSettled() {
-    if (done_ || pendingRequests_ > 0) return;  // the last request to finish brings us back
-    requestsWhenSettling_ = resourceRequests_;
+    if (done_ || !pending_.isEmpty()) return;  // the last request to finish brings us back
+    requestsWhenSettling_ = int(lastRequest_);
     settle_.start();
 }
 
@@ -216,7 +211,7 @@ void EngineRender::read() {
                          });
 }
 
-void EngineRender::fail(EngineFailure failure) {
+void EngineRender::fail(engine_protocol::Failure failure) {
     if (done_) return;
     done_ = true;
     stop();
@@ -228,8 +223,12 @@ void EngineRender::stop() {
     readyCheck_.stop();
     memoryCheck_.stop();
     settle_.stop();
-    for (const QPointer<PageFetch>& fetch : std::exchange(fetches_, {})) delete fetch.data();
-    pendingRequests_ = 0;
+    for (const QPointer<QWebEngineUrlRequestJob>& job : std::exchange(pending_, {})) {
+        if (job) {
+            job->disconnect(this);
+            job->fail(QWebEngineUrlRequestJob::RequestAborted);
+        }
+    }
     if (host_) host_->withdrawOrigin(originKey_, this);
     if (page_) {
         host_->releasePage(page_);

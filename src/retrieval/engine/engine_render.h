@@ -1,9 +1,9 @@
 #pragma once
 
-#include "page_fetch.h"
+#include "engine_protocol.h"
 
 #include <QByteArray>
-#include <QList>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -17,33 +17,17 @@ namespace quorvane {
 class EngineHost;
 class EnginePage;
 
-// Why the engine gave no text.
-enum class EngineFailure {
-    NotShown,  // the page did not load or its renderer went away
-    TimedOut,  // still loading, or its scripts still running, when the time ran out
-    TooLarge,  // its renderer grew past the memory allowed to one page
-};
-
-struct EngineLimits {
+struct RenderLimits {
     int timeoutMs = 30'000;          // a page that has not loaded by then never will
     qint64 memoryBytes = 1ll << 30;  // of the page's renderer process
-    FetchLimits fetch;               // each of the page's own requests; their bodies together
-                                     // get no more than one page's total
-    int maxResourceRequests = 100;
+    int maxRequests = 100;           // of the page's own requests for its router
 };
 
-// The router page a render starts from: already fetched, with the address it came from.
-struct EngineDocument {
-    QUrl url;  // the page's http address, with the user information its resources are read with
-    QByteArray contentType;
-    QByteArray body;
-};
-
-// One page rendered by the engine, from bytes already fetched: the page's scripts run and its
-// style sheets apply, its own further requests go to its router through our fetch with the same
-// credentials, and once it has loaded its body text is read where the page's scripts cannot
-// reach. Emits exactly one of finished() or failed(), unless destroyed first; destroying it
-// stops the page's renderer at once.
+// One page rendered by the engine inside the helper, from bytes the program fetched: the page's
+// scripts run and its style sheets apply, each of its own requests for its router is passed on
+// to the program, and once it has loaded its body text is read where the page's scripts cannot
+// reach. Emits exactly one of finished() or failed(), unless destroyed first; destroying it stops
+// the page's renderer at once.
 class EngineRender : public QObject {
     Q_OBJECT
 public:
@@ -54,48 +38,49 @@ public:
     static constexpr int kMemoryCheckMs = 100;
     static constexpr int kReadyCheckMs = 50;
 
-    EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits = {},
+    EngineRender(EngineHost* host, EngineDocument document, const RenderLimits& limits,
                  QObject* parent = nullptr);
     ~EngineRender() override;
 
     void start();
-    // Stops the page at once; no signal follows. Safe to call from a handler of its signals.
-    void abandon();
 
     // A request of the page for its router, handed over by the host.
     void serve(QWebEngineUrlRequestJob* job);
+    // What the program got for request `request`; nothing when !ok.
+    void answer(quint64 request, bool ok, const QByteArray& contentType, const QByteArray& body);
 
     // The process that renders the page, once there is one; 0 before and after.
     qint64 rendererPid() const;
 
 signals:
     void finished(const QString& bodyText);  // lines ended by CR LF
-    void failed(quorvane::EngineFailure failure);
+    void failed(quorvane::engine_protocol::Failure failure);
+    // The page wants `url` (http, of its router); answer() brings what came back.
+    void resourceRequested(quint64 request, const QByteArray& method, const QUrl& url);
+    void resourceCancelled(quint64 request);
 
 private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void checkReadyState();
     void loadedNow();
     void readWhenSettled();
-    void resourceDone(PageFetch* fetch);
+    void resourceDone(quint64 request);
     void read();
-    void fail(EngineFailure failure);
+    void fail(engine_protocol::Failure failure);
     void stop();
 
     EngineHost* host_;
     EngineDocument document_;
     QUrl pageUrl_;  // the document under the router scheme
     QString originKey_;
+    RenderLimits limits_;
     QPointer<EnginePage> page_;
     QTimer timeout_;
     QTimer settle_;
     QTimer readyCheck_;
     QTimer memoryCheck_;
-    EngineLimits limits_;
-    qint64 resourceBytesLeft_;
-    QList<QPointer<PageFetch>> fetches_;
-    int resourceRequests_ = 0;
-    int pendingRequests_ = 0;
+    QHash<quint64, QPointer<QWebEngineUrlRequestJob>> pending_;  // by request
+    quint64 lastRequest_ = 0;
     int requestsWhenSettling_ = 0;
     bool loaded_ = false;
     bool done_ = false;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class QTcpSocket;
@@ -99,6 +100,11 @@ private:
     int redirects_ = 0;
     bool done_ = false;
 };
+
+// Makes the fetch of one of a page's own requests for its router, with whatever credentials its
+// maker keeps for that router; the caller starts it.
+using ResourceFetcher =
+    std::function<PageFetch*(const QUrl& url, const FetchLimits& limits, QObject* parent)>;
 
 }  // namespace quorvane
 

@@ -1,5 +1,7 @@
-#include "engine_host.h"
-#include "engine_render.h"
+#include "engine_client.h"
+#include "network_isolation.h"
+#include "process_tree.h"
+#include "reach_listeners.h"
 #include "router_sim.h"
 #include "wait_until.h"
 
@@ -10,6 +12,7 @@
 
 #include <unistd.h>
 #include <csignal>
+#include <cstdlib>
 
 using namespace quorvane;
 
@@ -23,6 +26,82 @@ struct Outcome {
     std::optional<EngineFailure> failure;
 };
 
+// The engine's renderers: Chromium forks them from its zygote process (not the one for its
+// utility processes) without a new command line, so they are that zygote's descendants.
+QList<qint64> Renderers() {
+    QList<qint64> renderers;
+    for (const qint64 pid : ProcessTree::OfThisProcess().pids) {
+        const QByteArray command = ProcessTree::CommandLine(pid);
+        if (!command.contains("--type=zygote") || command.contains("--no-zygote-sandbox")) continue;
+        for (const qint64 forked : ProcessTree::Of(pid).pids.mid(1)) {
+            if (!renderers.contains(forked)) renderers << forked;
+        }
+    }
+    return renderers;
+}
+
+// The renderer running the endless script: the one that has used the most time.
+qint64 BusiestRenderer() {
+    qint64 busiest = 0;
+    qint64 most = -1;
+    for (const qint64 pid : Renderers()) {
+        const qint64 ticks = ProcessTree::Of(pid).cpuTicks;
+        if (ticks > most) busiest = pid, most = ticks;
+    }
+    return busiest;
+}
+
+// Chromium's sandbox holds the process to a seccomp filter.
+bool Sandboxed(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    return status.open(QIODevice::ReadOnly) && status.readAll().contains("Seccomp:\t2");
+}
+
+// Tries WebRTC with STUN and TURN servers by address and by name, over UDP and TCP, with a data
+// channel, from the top frame and from frames made by script: empty, srcdoc and javascript:. Each
+// says whether it could make a connection; the page then waits for a slow script, so that the
+// connections have time to gather.
+const QByteArray kWebRtcPage = R"HTML(<body><pre id=log></pre><script>
+window.say = line => { document.getElementById('log').textContent += line + '\n'; };
+function attempt(where, w, say) {
+  const servers = [{urls: 'stun:127.0.0.2:3478'}, {urls: 'stun:127.0.0.3:40000'},
+    {urls: 'turn:127.0.0.3:3479?transport=udp', username: 'u', credential: 'p'},
+    {urls: 'turn:127.0.0.2:3479?transport=tcp', username: 'u', credential: 'p'},
+    {urls: 'stun:lookup-probe.example.invalid:3478'}];
+  try {
+    const Made = w.RTCPeerConnection || w.webkitRTCPeerConnection;
+    const connection = new Made({iceServers: servers});
+    connection.createDataChannel('x');
+    connection.createOffer().then(offer => connection.setLocalDescription(offer)).catch(() => {});
+    w.kept = connection;
+    say(where + ' made');
+  } catch (e) { say(where + ' refused'); }
+}
+attempt('top', window, say);
+const empty = document.createElement('iframe');
+document.body.appendChild(empty);
+attempt('empty frame', empty.contentWindow, say);
+for (const [kind, set] of [['srcdoc', (f, s) => f.srcdoc = s],
+                           ['javascript', (f, s) => f.src = 'javascript:' + JSON.stringify(s)]]) {
+  const frame = document.createElement('iframe');
+  set(frame, '<script>(' + attempt + ')("' + kind + ' frame", window, parent.say)<' + '/script>');
+  document.body.appendChild(frame);
+}
+</script><script src="/doc/wait.js"></script>)HTML";
+
+// This test's own network, with its loopback up and nothing else, so that a page let try what
+// the helper's layers stop reaches nothing but this test's listeners. False where the system does
+// not allow it; the rows that take layers away are then skipped.
+// WebRTC gathers on interfaces other than the loopback only, so the network has a pair of
+// virtual Ethernet ends besides, joined to each other and to nothing else.
+bool TakeOwnNetwork() {
+    if (::geteuid() != 0 || !IsolateNetwork().isolated) return false;
+    return std::system(
+               "ip link set lo up && ip link add quorvane0 type veth peer name quorvane1 &&"
+               " ip addr add 10.254.0.1/24 dev quorvane0 && ip link set quorvane0 up &&"
+               " ip link set quorvane1 up") == 0;
+}
+
 }  // namespace
 
 // The engine reads a page as a browser shows it, reaches nothing but the page's router, keeps
@@ -30,31 +109,39 @@ struct Outcome {
 class TestEngineRender : public QObject {
     Q_OBJECT
 
+    const bool ownNetwork_;
     QTemporaryDir home_;
-    EngineHost* engine_ = nullptr;
+    EngineClient* engine_ = nullptr;
     routersim::RouterSim router_{{.password = "demo"}};
 
     EngineDocument document(const QByteArray& html) const {
-        QUrl url(QStringLiteral("http://127.0.0.1:%1/doc/syslog.htm").arg(router_.port()));
-        url.setUserInfo(QStringLiteral("admin:demo"));
+        const QUrl url(QStringLiteral("http://127.0.0.1:%1/doc/syslog.htm").arg(router_.port()));
         return {url, "text/html; charset=utf-8", html};
     }
 
-    Outcome render(const QByteArray& html) {
+    static PageFetch* FetchWithPassword(const QUrl& url, const FetchLimits& limits,
+                                        QObject* parent) {
+        return new PageFetch(url, {QStringLiteral("admin"), QStringLiteral("demo")},
+                             RedirectPolicy::AnyPath, limits, parent);
+    }
+
+    Outcome render(const QByteArray& html, EngineClient* engine = nullptr,
+                   const ResourceFetcher& fetcher = FetchWithPassword) {
         Outcome outcome;
-        EngineLimits limits;
-        limits.memoryBytes = 256ll << 20;
-        EngineRender render(engine_, document(html));
-        connect(&render, &EngineRender::finished, this, [&](const QString& text) {
+        EngineReading render(engine ? engine : engine_, document(html), fetcher);
+        connect(&render, &EngineReading::finished, this, [&](const QString& text) {
             outcome.finished = true;
             outcome.text = text;
         });
-        connect(&render, &EngineRender::failed, this,
+        connect(&render, &EngineReading::failed, this,
                 [&](EngineFailure failure) { outcome.failure = failure; });
         render.start();
         WaitUntil([&] { return outcome.finished || outcome.failure; }, kWaitMs);
         return outcome;
     }
+
+public:
+    explicit TestEngineRender(bool ownNetwork) : ownNetwork_(ownNetwork) {}
 
 private slots:
     void initTestCase() {
@@ -63,7 +150,8 @@ private slots:
         for (const char* variable : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
             qunsetenv(variable);
         QVERIFY(router_.start());
-        engine_ = new EngineHost(this);
+        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        engine_ = new EngineClient(this);
     }
 
     void readsWhatScriptsAndStylesShow_data() {
@@ -120,7 +208,6 @@ private slots:
         // Requests are mostly served by a page prepared while the engine was idle, whose renderer
         // has shown the empty page before: the rules hold for it as for a new one.
         QVERIFY(render("<p>x").finished);
-        QVERIFY(WaitUntil([this] { return engine_->sparePageReady(); }, kWaitMs));
         router_.resetRequests();
         const Outcome outcome =
             render("<head><meta http-equiv=refresh content='0;url=" + other +
@@ -178,42 +265,58 @@ private slots:
         QVERIFY(elsewhere.requests().empty());
     }
 
-    void endlessScriptFailsAndStopsItsRenderer() {
-        EngineLimits limits;
-        limits.timeoutMs = 500;
-        EngineRender render(engine_, document("<body><script>for (;;) {}</script>"), limits);
-        QSignalSpy failed(&render, &EngineRender::failed);
-        render.start();
-        QVERIFY(WaitUntil([&] { return render.rendererPid() > 0; }, kWaitMs));
-        const qint64 pid = render.rendererPid();
-        QVERIFY(failed.wait(kWaitMs));
-        QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), EngineFailure::TimedOut);
-        QVERIFY(WaitUntil([pid] { return ::kill(pid_t(pid), 0) != 0; }, kWaitMs));
+    // A page that will not finish, grows past its memory or loses its renderer fails as it
+    // should, and takes its renderer with it; a helper that hangs or dies is replaced.
+    void pagesThatWillNotFinish_data() {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<int>("signal");  // sent to the renderer (or the helper, negated) at once
+        QTest::addColumn<EngineFailure>("failure");
+        const QByteArray endless("<body><script>for (;;) {}</script>");
+        QTest::newRow("endless script") << endless << 0 << EngineFailure::TimedOut;
+        QTest::newRow("memory eaten")
+            << QByteArray(
+                   "<body><script>const hoard = [];"
+                   "for (;;) hoard.push(new Array(1e6).fill(hoard.length));</script>")
+            << 0 << EngineFailure::TooLarge;
+        QTest::newRow("renderer crashed") << endless << SIGKILL << EngineFailure::NotShown;
+        QTest::newRow("helper crashed") << endless << -SIGKILL << EngineFailure::NotShown;
+        QTest::newRow("helper hung") << endless << -SIGSTOP << EngineFailure::TimedOut;
     }
-
-    void pageOverItsMemoryIsStopped() {
+    void pagesThatWillNotFinish() {
+        QFETCH(QByteArray, html);
+        QFETCH(int, signal);
+        QFETCH(EngineFailure, failure);
         EngineLimits limits;
+        limits.timeoutMs = 1'500;
         limits.memoryBytes = 256ll << 20;
-        EngineRender render(engine_,
-                            document("<body><script>const hoard = [];"
-                                     "for (;;) hoard.push(new Array(1e6).fill(hoard.length));"
-                                     "</script>"),
-                            limits);
-        QSignalSpy failed(&render, &EngineRender::failed);
-        render.start();
+        limits.helperGraceMs = 500;
+        EngineReading reading(engine_, document(html), FetchWithPassword, limits);
+        QSignalSpy failed(&reading, &EngineReading::failed);
+        reading.start();
+        // The page's renderer has run its script for a tenth of a second.
+        QVERIFY(
+            WaitUntil([] { return ProcessTree::Of(BusiestRenderer()).cpuTicks > 10; }, kWaitMs));
+        const qint64 renderer = BusiestRenderer();
+        const qint64 helper = engine_->helperPid();
+        if (signal > 0) ::kill(pid_t(renderer), signal);
+        if (signal < 0) ::kill(pid_t(helper), -signal);
         QVERIFY(failed.wait(kWaitMs));
-        QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), EngineFailure::TooLarge);
+        QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), failure);
+        QVERIFY(WaitUntil([&] { return !ProcessTree::Alive(renderer); }, kWaitMs));
+        if (signal < 0) QVERIFY(WaitUntil([&] { return !ProcessTree::Alive(helper); }, kWaitMs));
+        QCOMPARE(render("<p>next").text, QStringLiteral("next\r\n"));
     }
 
-    void crashedRendererIsNotShownAndTheNextPageIs() {
-        EngineRender render(engine_, document("<body><script>for (;;) {}</script>"));
-        QSignalSpy failed(&render, &EngineRender::failed);
-        render.start();
-        QVERIFY(WaitUntil([&] { return render.rendererPid() > 0; }, kWaitMs));
-        ::kill(pid_t(render.rendererPid()), SIGKILL);
-        QVERIFY(failed.wait(kWaitMs));
-        QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), EngineFailure::NotShown);
-        QCOMPARE(this->render("<p>next").text, QStringLiteral("next\r\n"));
+    // The helper and every process of the engine go with the program's end of it.
+    void closingTheClientEndsTheEngine() {
+        auto* engine = new EngineClient(this);
+        QVERIFY(render("<p>x", engine).finished);
+        const QList<qint64> helper = ProcessTree::Of(engine->helperPid()).pids;
+        QVERIFY(helper.size() > 2);  // the helper, Chromium's zygote, a renderer
+        delete engine;
+        QVERIFY(WaitUntil(
+            [&] { return std::none_of(helper.begin(), helper.end(), ProcessTree::Alive); },
+            kWaitMs));
     }
 
     void keepsNothingOnDisk() {
@@ -226,11 +329,96 @@ private slots:
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
     }
 
-    void sandboxIsOffOnlyForRoot() {
-        const bool off = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--no-sandbox");
-        QCOMPARE(off, ::geteuid() == 0);
+    // WebRTC, the one door to the network that pages once found open, stays shut by each of the
+    // helper's layers alone: no packet reaches the STUN and TURN servers a page names, from any
+    // frame, and no name is looked up. Without any layer, the same page does reach them, which
+    // shows that the listeners would hear it.
+    void webRtcReachesNothing_data() {
+        QTest::addColumn<QString>("without");      // the helper's layers taken away
+        QTest::addColumn<bool>("ordinaryUser");    // the helper runs as "nobody", sandbox on
+        QTest::addColumn<bool>("lookupsChecked");  // the layers left stop name lookups too
+        const std::tuple<const char*, const char*, bool> layers[] = {
+            {"every layer", "", true},
+            {"own network alone", "switches,scripts", false},
+            {"switches alone", "network,scripts", true},
+            {"scripts alone", "network,switches", true},
+            {"no layer: reaches the listeners", "network,switches,scripts", true}};
+        for (const bool user : {false, true}) {
+            for (const auto& [name, without, lookups] : layers) {
+                QTest::addRow("%s%s", name, user ? ", ordinary user" : "")
+                    << QString::fromLatin1(without) << user << lookups;
+            }
+        }
+    }
+    void webRtcReachesNothing() {
+        QFETCH(QString, without);
+        QFETCH(bool, ordinaryUser);
+        QFETCH(bool, lookupsChecked);
+        const bool control = without.count(u',') == 2;
+        if (!ownNetwork_) QSKIP("the test has no network of its own (it needs root)");
+        ReachListeners listeners;
+        QVERIFY(listeners.start());
+        SlowScriptServer slow(1'000);
+        QVERIFY(slow.start());
+        QTemporaryDir work;
+        QFile::setPermissions(work.path(), QFile::ReadOther | QFile::WriteOther | QFile::ExeOther |
+                                               QFile::ReadOwner | QFile::WriteOwner |
+                                               QFile::ExeOwner);
+        const QString lookups = work.filePath("lookups");
+        qputenv("QUORVANE_LOOKUP_LOG", QFile::encodeName(lookups));
+        qputenv("LD_PRELOAD", QUORVANE_LOOKUP_RECORDER);
+        QStringList command{QStringLiteral(QUORVANE_ENGINE_HELPER)};
+        if (ordinaryUser) {
+            command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                                  QStringLiteral("--")} +
+                      command;
+        }
+        if (!without.isEmpty()) command << "--without=" + without;
+        EngineClient::setCommand(command);
+        EngineClient engine;
+        const ResourceFetcher slowFetch = [&](const QUrl&, const FetchLimits& limits,
+                                              QObject* parent) {
+            const QUrl url(QStringLiteral("http://127.0.0.1:%1/wait.js").arg(slow.port()));
+            return new PageFetch(url, {}, RedirectPolicy::AnyPath, limits, parent);
+        };
+        bool sandboxed = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            for (const qint64 pid : ProcessTree::OfThisProcess().pids)
+                sandboxed = sandboxed || Sandboxed(pid);
+        });
+        watch.start(50);
+        const Outcome outcome = render(kWebRtcPage, &engine, slowFetch);
+        qunsetenv("LD_PRELOAD");
+        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        QVERIFY2(outcome.finished, outcome.failure ? "failed" : "no outcome");
+        const QString made = without.contains(QLatin1String("scripts")) ? "made" : "refused";
+        QStringList said = outcome.text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        said.sort();
+        QCOMPARE(said.join(u','), QStringLiteral("empty frame %1,javascript frame %1,srcdoc "
+                                                 "frame %1,top %1")
+                                      .arg(made));
+        QCOMPARE(sandboxed, ordinaryUser);
+        QFile recorded(lookups);
+        const QString names =
+            recorded.open(QIODevice::ReadOnly) ? QString::fromUtf8(recorded.readAll()) : QString();
+        if (control) {
+            QVERIFY2(WaitUntil([&] { return listeners.arrived() > 0; }, 2'000) ||
+                         names.contains(QLatin1String("example.invalid")),
+                     "the page reached nothing even without a layer: the test hears nothing");
+            return;
+        }
+        QVERIFY(!WaitUntil([&] { return listeners.arrived() > 0; }, 300));
+        if (lookupsChecked) QVERIFY2(names.isEmpty(), qPrintable(names));
     }
 };
 
-QTEST_MAIN(TestEngineRender)
+int main(int argc, char* argv[]) {
+    const bool ownNetwork = TakeOwnNetwork();
+    QCoreApplication app(argc, argv);
+    TestEngineRender test(ownNetwork);
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_engine_render.moc"

@@ -1,6 +1,5 @@
 #include "closed_port.h"
-#include "engine_host.h"
-#include "engine_render.h"
+#include "engine_client.h"
 #include "page_text.h"
 #include "static_page_generator.h"
 #include "wait_until.h"
@@ -104,7 +103,7 @@ class TestStaticMatchesEngine : public QObject {
     Q_OBJECT
 
     QTemporaryDir home_;
-    EngineHost* engine_ = nullptr;
+    EngineClient* engine_ = nullptr;
     // The engine serves pages by origin, so renders at the same time each get a port of their
     // own. Static pages request nothing, so nothing listens there.
     QList<int> ports_;
@@ -113,12 +112,13 @@ class TestStaticMatchesEngine : public QObject {
     void startRender(QObject* owner, int lane, const QByteArray& page, const QByteArray& type,
                      const std::function<void(EngineText)>& done) {
         const QUrl url(QStringLiteral("http://127.0.0.1:%1/doc/syslog.htm").arg(ports_[lane]));
-        auto* render = new EngineRender(engine_, {url, type, page}, {}, owner);
-        connect(render, &EngineRender::finished, this, [render, done](const QString& text) {
+        // Static pages ask their router for nothing.
+        auto* render = new EngineReading(engine_, {url, type, page}, {}, {}, owner);
+        connect(render, &EngineReading::finished, this, [render, done](const QString& text) {
             render->deleteLater();
             done({text});
         });
-        connect(render, &EngineRender::failed, this, [render, done](EngineFailure failure) {
+        connect(render, &EngineReading::failed, this, [render, done](EngineFailure failure) {
             render->deleteLater();
             done({std::nullopt, failure});
         });
@@ -166,7 +166,8 @@ private slots:
             while (ports_.contains(port)) port = ClosedPort();
             ports_.append(port);
         }
-        engine_ = new EngineHost(this);
+        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        engine_ = new EngineClient(this);
     }
 
     void staticTextIsTheEngines() {

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "engine_protocol.h"
+#include "page_fetch.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+class QProcess;
+
+namespace quorvane {
+
+class EngineReading;
+
+using EngineFailure = engine_protocol::Failure;
+
+struct EngineLimits {
+    int timeoutMs = 30'000;          // a page that has not loaded by then never will
+    qint64 memoryBytes = 1ll << 30;  // of the page's renderer, and of the helper itself
+    FetchLimits fetch;               // each of the page's own requests; their bodies together
+                                     // get no more than one page's total
+    int maxResourceRequests = 100;
+    // How much longer than the page's own time the helper may take to answer before it counts
+    // as hung.
+    int helperGraceMs = 5'000;
+};
+
+// The engine's helper process (quorvane-engine) as the program sees it: started by the first page
+// that needs it and kept for the next, so the window never waits for the engine and a warm engine
+// serves each later page. A helper that crashes, hangs or grows past its memory is killed and
+// replaced by a fresh one on the next page; the client's end takes the helper with it.
+class EngineClient : public QObject {
+    Q_OBJECT
+public:
+    explicit EngineClient(QObject* parent = nullptr);
+    ~EngineClient() override;
+
+    // Where the helper is: next to the running program, else <bin>/../libexec/quorvane/ as
+    // installed. Empty when none is there.
+    static QString programPath();
+    // For tests, whose programs live elsewhere: the command that starts the helper, its program
+    // first. An empty list restores the search.
+    static void setCommand(const QStringList& command);
+
+    // The helper's process id while it runs; 0 otherwise.
+    qint64 helperPid() const;
+    // Whether the running helper has a network of its own (known once it has said hello).
+    bool networkIsolated() const { return isolated_; }
+
+private:
+    friend class EngineReading;
+    quint64 open(EngineReading* reading, const EngineDocument& document,
+                 const EngineLimits& limits);
+    void send(const engine_protocol::Message& message);
+    void close(quint64 page);
+    // Kills the helper; every reading under way fails, `culprit` with `failure`, the others
+    // with NotShown.
+    void killHelper(quint64 culprit, EngineFailure failure);
+
+    bool ensureHelper();
+    void onReadyRead();
+    void dispatch(const engine_protocol::Message& message);
+    void onHelperGone();
+    void dropHelper();
+
+    QPointer<QProcess> process_;
+    engine_protocol::FrameReader reader_{engine_protocol::kMaxFrameToProgram};
+    QHash<quint64, QPointer<EngineReading>> readings_;
+    quint64 lastPage_ = 0;
+    bool isolated_ = false;
+};
+
+// One page read by the engine's helper: the page's bytes go to the helper, each request the page
+// makes of its router is fetched here (the helper never sees the credentials) within the limits,
+// and the helper's text comes back. Emits exactly one of finished() or failed(), unless it is
+// abandoned or destroyed first.
+class EngineReading : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMemoryCheckMs = 100;
+
+    EngineReading(EngineClient* client, EngineDocument document, ResourceFetcher fetcher,
+                  const EngineLimits& limits = {}, QObject* parent = nullptr);
+    ~EngineReading() override;
+
+    void start();
+    // Stops the page at once; no signal follows. Safe to call from a handler of its signals.
+    void abandon();
+
+signals:
+    void finished(const QString& bodyText);  // lines ended by CR LF
+    void failed(quorvane::EngineFailure failure);
+
+private:
+    friend class EngineClient;
+    void onRequest(quint64 request, const QByteArray& method, const QUrl& url);
+    void onCancel(quint64 request);
+    void answer(quint64 request, PageFetch* fetch, const FetchedPage* page);
+    void finish(const QString* text, EngineFailure failure);
+    void stop();
+
+    QPointer<EngineClient> client_;
+    EngineDocument document_;
+    ResourceFetcher fetcher_;
+    EngineLimits limits_;
+    quint64 page_ = 0;  // the helper's name for it while open
+    QHash<quint64, QPointer<PageFetch>> fetches_;
+    int requests_ = 0;
+    qint64 bytesLeft_;
+    QTimer deadline_;
+    QTimer memoryCheck_;
+    bool done_ = false;
+};
+
+}  // namespace quorvane

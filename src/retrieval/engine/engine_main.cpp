@@ -1,0 +1,104 @@
+// quorvane-engine: the web engine in a process of its own, started by the program on the first
+// page that needs it and kept for the next. It reaches no network: it runs in a network namespace
+// of its own where the system allows it, its engine resolves no name and opens no WebRTC socket,
+// and the pages it renders come from the program, which also answers each of their requests (see
+// engine_protocol.h). It never sees the router's password. A crash, a hang or a page that eats
+// memory takes this process and nothing else; the program starts a fresh one for the next page.
+//
+// Standard input and output carry the protocol; standard error is the program's.
+
+#include "engine_host.h"
+#include "engine_service.h"
+#include "engine_switches.h"
+#include "network_isolation.h"
+#include "router_scheme.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <vector>
+
+namespace {
+
+// The protocol's pipes move to descriptors that no child inherits, and what anything else writes
+// to standard output goes to standard error instead, so that no stray line breaks a frame.
+struct Pipes {
+    int in = -1;
+    int out = -1;
+};
+
+Pipes TakePipes() {
+    Pipes pipes{::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3),
+                ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3)};
+    const int nothing = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (nothing >= 0) {
+        ::dup2(nothing, STDIN_FILENO);
+        ::close(nothing);
+    }
+    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    return pipes;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // The helper never outlives the program, however the program ends.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() == 1) return 1;
+    const Pipes pipes = TakePipes();
+    if (pipes.in < 0 || pipes.out < 0) return 1;
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const quorvane::NetworkShutters shutters = quorvane::ShuttersFromArguments(arguments);
+    // First, while this process has its one thread.
+    const quorvane::NetworkIsolation isolation =
+        shutters.ownNetwork ? quorvane::IsolateNetwork()
+                            : quorvane::NetworkIsolation{false, QStringLiteral("left out")};
+    const bool root = ::geteuid() == 0;
+
+    // Nothing is shown; the engine draws off screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The engine takes switches from the program's arguments only after this word.
+    std::vector<QByteArray> switches{QByteArray(argv[0]), QByteArray("--webEngineArgs")};
+    for (const QString& value : quorvane::ChromiumSwitches(shutters.chromiumSwitches, root))
+        switches.push_back(value.toLocal8Bit());
+    std::vector<char*> engineArgv;
+    for (QByteArray& value : switches) engineArgv.push_back(value.data());
+    engineArgv.push_back(nullptr);
+    int engineArgc = int(switches.size());
+
+    quorvane::RegisterRouterScheme();
+    // The engine draws nothing, yet looks for a context to share before it starts and complains
+    // when there is none.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QGuiApplication app(engineArgc, engineArgv.data());
+    // The engine's start lists its settings at the info level; they are not the program's news.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    quorvane::EngineHost host(shutters.pageScripts);
+    quorvane::EngineService service(pipes.in, pipes.out, &host);
+
+    quorvane::engine_protocol::Message hello =
+        MessageOf(quorvane::engine_protocol::MessageType::Hello);
+    hello.ok = isolation.isolated;
+    QStringList notes;
+    if (root) {
+        notes << QStringLiteral(
+            "Quorvane runs as root: the web engine's sandbox is switched off. Run it as an "
+            "ordinary user to keep it on.");
+    }
+    if (!isolation.isolated) {
+        notes << QStringLiteral(
+                     "The web engine could not be given a network of its own (%1); its other "
+                     "locks keep it from the network.")
+                     .arg(isolation.why);
+    }
+    hello.text = notes.join(u'\n');
+    service.send(hello);
+    return app.exec();
+}

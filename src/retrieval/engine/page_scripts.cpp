@@ -1,0 +1,115 @@
+#include "page_scripts.h"
+
+namespace quorvane {
+
+namespace {
+
+// QTWEBENGINE_6_4_QUIRK fetch-on-custom-scheme: the engine serves our scheme to XMLHttpRequest
+// but not to fetch(); a page that reads its log with fetch() gets it through XMLHttpRequest
+// instead, from the same router.
+constexpr char kFetchThroughXhr[] = R"JS(
+(() => {
+  const nativeFetch = window.fetch;
+  if (!nativeFetch) return;
+  window.fetch = function (input, init) {
+    let request;
+    try { request = new Request(input, init); } catch (e) { return Promise.reject(e); }
+    if (new URL(request.url).protocol !== location.protocol)
+      return nativeFetch.call(this, input, init);
+    return request.arrayBuffer().then(body => new Promise((resolve, reject) => {
+      const xhr = new XMLHttpRequest();
+      xhr.open(request.method, request.url);
+      xhr.responseType = 'arraybuffer';
+      request.headers.forEach((value, name) => xhr.setRequestHeader(name, value));
+      xhr.onload = () => {
+        const headers = new Headers();
+        for (const line of xhr.getAllResponseHeaders().trim().split(/[\r\n]+/)) {
+          const colon = line.indexOf(':');
+          if (colon > 0) headers.append(line.slice(0, colon).trim(), line.slice(colon + 1).trim());
+        }
+        resolve(new Response(xhr.response, {status: xhr.status || 200, headers}));
+      };
+      xhr.onerror = () => reject(new TypeError('Failed to fetch'));
+      xhr.send(body.byteLength ? body : null);
+    }));
+  };
+})();
+)JS";
+
+// A router page has no business with peer-to-peer connections, and WebRTC is the one door the
+// engine leaves open to the network: its ICE gathering sends packets to any address a page names
+// and looks up any name. So the constructors are gone before the page's first script, in every
+// frame and every world.
+//
+// QTWEBENGINE_6_4_QUIRK user-scripts-skip-empty-frames: the engine runs our scripts in each
+// document it loads, but not in the empty document of a frame that a script makes, nor in the
+// document a javascript: address writes into it (which keeps the empty document's window). So
+// every frame's window is shut by its parent as soon as it can be reached: when the frame element
+// hands it out, when the frame's empty document loads, which happens as the element is inserted,
+// before the script that inserted it can reach the frame by index, and once that script is done.
+constexpr char kNoWebRtc[] = R"JS(
+(() => {
+  const shut = Symbol();
+  const shutWindow = w => {
+    try {
+      if (!w || w[shut]) return;
+      for (const name of Object.getOwnPropertyNames(w)) {
+        if (/^(webkit)?RTC/.test(name)) delete w[name];
+      }
+      Object.defineProperty(w, shut, {value: true});
+      guardFrames(w);
+    } catch (e) {}  // another origin's window: the engine shows no such frame
+  };
+  const shutFrames = w => {
+    try { for (let i = 0; i < w.length; ++i) shutWindow(w[i]); } catch (e) {}
+  };
+  const guardFrames = w => {
+    for (const type of ['HTMLIFrameElement', 'HTMLFrameElement', 'HTMLObjectElement']) {
+      const prototype = w[type] && w[type].prototype;
+      for (const key of ['contentWindow', 'contentDocument']) {
+        const own = prototype && Object.getOwnPropertyDescriptor(prototype, key);
+        if (!own || !own.get) continue;
+        const get = own.get;
+        Object.defineProperty(prototype, key, {
+          configurable: false, enumerable: own.enumerable,
+          get() {
+            const got = get.call(this);
+            shutWindow(key === 'contentWindow' ? got : got && got.defaultView);
+            return got;
+          }
+        });
+      }
+    }
+    w.document.addEventListener('load', () => shutFrames(w), true);
+    // A frame whose address is javascript: gets its document in a task of its own; frames added
+    // to the page are shut before any such task runs.
+    new w.MutationObserver(() => shutFrames(w))
+        .observe(w.document, {childList: true, subtree: true});
+  };
+  shutWindow(globalThis);
+})();
+)JS";
+
+QWebEngineScript Script(const char* name, const char* source, quint32 world) {
+    QWebEngineScript script;
+    script.setName(QLatin1String(name));
+    script.setSourceCode(QString::fromLatin1(source));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(world);
+    script.setRunsOnSubFrames(true);
+    return script;
+}
+
+}  // namespace
+
+QList<QWebEngineScript> PageScripts(bool shutWebRtc) {
+    QList<QWebEngineScript> scripts;
+    if (shutWebRtc) {
+        scripts << Script("no-webrtc", kNoWebRtc, QWebEngineScript::MainWorld)
+                << Script("no-webrtc-application", kNoWebRtc, QWebEngineScript::ApplicationWorld);
+    }
+    scripts << Script("fetch-through-xhr", kFetchThroughXhr, QWebEngineScript::MainWorld);
+    return scripts;
+}
+
+}  // namespace quorvane
