@@ -2,8 +2,9 @@
 // placement) and then reports on stdout what a measurement needs.
 //
 //   quorvane-bench-probe start-up
-//       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, and the
-//       number of processes the program has started by then ("child_processes N"), and exits
+//       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, the
+//       number of processes the program has started by then ("child_processes N") and whether
+//       the web engine's library is mapped into it ("engine_mapped 0"), and exits
 //   quorvane-bench-probe fetch HOST PORT PASSWORD
 //       presses Go with that login, waits until the busy cursor ends and prints the time from the
 //       press, how the exchange ended ("outcome result", or "outcome failure" and the sentence the
@@ -49,8 +50,8 @@ protected:
             seen_ = true;
             QTimer::singleShot(0, [] {
                 const auto shown = static_cast<long long>(quorvane::bench::MonotonicNs());
-                std::printf("shown %lld\nchild_processes %d\n", shown,
-                            int(ProcessTree::OfThisProcess().pids.size() - 1));
+                std::printf("shown %lld\nchild_processes %d\nengine_mapped %d\n", shown,
+                            int(ProcessTree::OfThisProcess().pids.size() - 1), EngineMapped());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
@@ -61,6 +62,13 @@ protected:
 private:
     bool seen_ = false;
 };
+
+// Whether the web engine's library is in this process: the window's process should never pay for
+// loading it.
+int EngineMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore") ? 1 : 0;
+}
 
 // The peak resident set of this process so far, in kB, from the kernel's own record.
 long PeakResidentKb() {

@@ -13,7 +13,7 @@ shift $(($# > 0 ? 1 : 0))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
     targets=(fuzz_page_text fuzz_system_log fuzz_security_log fuzz_timestamps fuzz_copy_lines
-        fuzz_http_response)
+        fuzz_http_response fuzz_engine_frames)
 build=${QUORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
 
 source "$root/scripts/deps.sh"

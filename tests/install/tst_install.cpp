@@ -214,6 +214,9 @@ void InstallTest::launcherNamesProgramIconAndVersion_data() {
     QTest::newRow("program") << QStringLiteral("Exec") << kExecutable;
     QTest::newRow("icon") << QStringLiteral("Icon") << kAppId;
     QTest::newRow("version") << QStringLiteral("X-Quorvane-Version") << kVersion;
+    // One main category, so that no menu lists the program twice.
+    QTest::newRow("categories") << QStringLiteral("Categories")
+                                << QStringLiteral("Network;Monitor;");
 }
 
 void InstallTest::launcherNamesProgramIconAndVersion() {
@@ -233,6 +236,10 @@ void InstallTest::metainfoNamesLauncherProgramAndVersion_data() {
     QTest::newRow("program") << QStringLiteral("component/provides/binary") << kExecutable;
     QTest::newRow("latest release")
         << QStringLiteral("component/releases/release@version") << kVersion;
+    QTest::newRow("homepage") << QStringLiteral("component/url")
+                              << QStringLiteral(QUORVANE_HOMEPAGE);
+    QTest::newRow("screenshot") << QStringLiteral("component/screenshots/screenshot/image")
+                                << QStringLiteral(QUORVANE_HOMEPAGE "screenshots/quorvane.png");
 }
 
 void InstallTest::metainfoNamesLauncherProgramAndVersion() {
