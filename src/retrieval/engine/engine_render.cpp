@@ -14,12 +14,15 @@ namespace quorvane {
 
 namespace {
 
-// Runs in a script world of its own, so nothing the page defined can change what it reads. A
-// text area counts with its current value, as lines of preformatted text of its own, because
-// routers show their logs in them and scripts fill them. The text comes back behind one mark
-// of ours: the engine drops a U+FEFF that starts a script's result, and a page's text may.
+// Runs in a script world of its own, so nothing the page defined can change what it reads. First
+// it asks whether the page's scripts still wait on something (page_scripts.cpp): then it reads
+// nothing and answers "]". A text area counts with its current value, as lines of preformatted
+// text of its own, because routers show their logs in them and scripts fill them. The text comes
+// back behind one mark of ours: the engine drops a U+FEFF that starts a script's result, and a
+// page's text may.
 constexpr char kReadBodyText[] = R"JS(
 (() => {
+  if (!window.dispatchEvent(new Event('quorvane-settled', {cancelable: true}))) return ']';
   const body = document.body;
   if (!body) return '[';
   for (const area of Array.from(body.querySelectorAll('textarea'))) {
@@ -67,14 +70,8 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Rend
     readyCheck_.setInterval(kReadyCheckMs);
     connect(&readyCheck_, &QTimer::timeout, this, &EngineRender::checkReadyState);
     settle_.setSingleShot(true);
-    settle_.setInterval(kSettleMs);
-    connect(&settle_, &QTimer::timeout, this, [this] {
-        if (pending_.isEmpty() && int(lastRequest_) == requestsWhenSettling_) {
-            read();
-        } else {
-            readWhenSettled();
-        }
-    });
+    settle_.setInterval(kLateAnswerMs);
+    connect(&settle_, &QTimer::timeout, this, &EngineRender::read);
 }
 
 EngineRender::~EngineRender() {
@@ -144,6 +141,7 @@ void EngineRender::resourceDone(quint64 request) {
     if (const QPointer<QWebEngineUrlRequestJob> job = pending_.take(request)) {
         job->disconnect(this);
     }
+    ++answered_;
     if (loaded_) readWhenSettled();
 }
 
@@ -190,25 +188,44 @@ void EngineRender::checkReadyState() {
 void EngineRender::loadedNow() {
     if (done_ || loaded_) return;
     loaded_ = true;
+    sinceLoad_.start();
     readyCheck_.stop();
-    readWhenSettled();
+    read();
 }
 
+// A loaded page is read at once, unless its own requests are still under way: then once the last
+// is answered, and a moment later, so that the script that asked has put the answer in.
 void EngineRender::readWhenSettled() {
-    if (done_ || !pending_.isEmpty()) return;  // the last request to finish brings us back
-    requestsWhenSettling_ = int(lastRequest_);
+    if (done_ || !pending_.isEmpty() || reading_) return;  // the last answer brings us back
     settle_.start();
 }
 
 void EngineRender::read() {
-    if (done_ || !page_) return;
+    if (done_ || !page_ || reading_ || !pending_.isEmpty()) return;
+    reading_ = true;
+    requestsWhenRead_ = lastRequest_;
+    answeredWhenRead_ = answered_;
     page_->runJavaScript(QString::fromLatin1(kReadBodyText), QWebEngineScript::ApplicationWorld,
                          [self = QPointer<EngineRender>(this)](const QVariant& text) {
-                             if (!self || self->done_) return;
-                             self->done_ = true;
-                             self->stop();
-                             emit self->finished(LogTextFromInnerText(text.toString().mid(1)));
+                             if (self) self->readNow(text.toString());
                          });
+}
+
+// What was read holds only if the page asked for nothing and was answered nothing meanwhile, and
+// its scripts wait on nothing: a request they sent while loading may reach us after the load is
+// reported, and its answer changes the page.
+void EngineRender::readNow(const QString& text) {
+    reading_ = false;
+    if (done_) return;
+    const bool scriptsBusy = text.startsWith(u']') && sinceLoad_.elapsed() < kMaxBusyMs;
+    if (!pending_.isEmpty() || lastRequest_ != requestsWhenRead_ ||
+        answered_ != answeredWhenRead_ || scriptsBusy) {
+        readWhenSettled();
+        return;
+    }
+    done_ = true;
+    stop();
+    emit finished(LogTextFromInnerText(text.mid(1)));
 }
 
 void EngineRender::fail(engine_protocol::Failure failure) {

@@ -3,6 +3,7 @@
 #include "engine_protocol.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -31,10 +32,11 @@ struct RenderLimits {
 class EngineRender : public QObject {
     Q_OBJECT
 public:
-    // How long a loaded page must stay without requests of its own before it is read: a request
-    // that a script sent at load time may reach us only after the engine reports the load, and
-    // scripts that fill the log from our answer have done so by then.
-    static constexpr int kSettleMs = 20;
+    // How long after a late answer to one of its requests the page is read: time for the script
+    // that asked to put the answer into the page.
+    static constexpr int kLateAnswerMs = 5;
+    // How long after its load a page whose scripts say they are busy is waited for.
+    static constexpr int kMaxBusyMs = 1'000;
     static constexpr int kMemoryCheckMs = 100;
     static constexpr int kReadyCheckMs = 50;
 
@@ -64,6 +66,7 @@ private:
     void checkReadyState();
     void loadedNow();
     void readWhenSettled();
+    void readNow(const QString& text);
     void resourceDone(quint64 request);
     void read();
     void fail(engine_protocol::Failure failure);
@@ -81,7 +84,12 @@ private:
     QTimer memoryCheck_;
     QHash<quint64, QPointer<QWebEngineUrlRequestJob>> pending_;  // by request
     quint64 lastRequest_ = 0;
-    int requestsWhenSettling_ = 0;
+    quint64 answered_ = 0;  // requests answered or given up so far
+    // The requests made and answered when the reading now under way was sent.
+    quint64 requestsWhenRead_ = 0;
+    quint64 answeredWhenRead_ = 0;
+    bool reading_ = false;
+    QElapsedTimer sinceLoad_;
     bool loaded_ = false;
     bool done_ = false;
 };

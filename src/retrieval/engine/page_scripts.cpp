@@ -90,6 +90,55 @@ constexpr char kNoWebRtc[] = R"JS(
 })();
 )JS";
 
+// The page's scripts may still be at work when the page has loaded: a request they sent may not
+// have reached us yet, or a timer set for a moment later may be about to fill the log. They say
+// so when our reading asks (kSettledEvent in engine_render.cpp) by refusing the event, and the
+// page is read a moment later. A page that keeps setting short timers is read after a while all
+// the same (EngineRender::kMaxBusyMs).
+constexpr char kSettleWatch[] = R"JS(
+(() => {
+  let waiting = 0;
+  const shortMs = 50;
+  const send = XMLHttpRequest.prototype.send;
+  XMLHttpRequest.prototype.send = function (...args) {
+    let ended = false;
+    const end = () => { if (!ended) { ended = true; --waiting; } };
+    ++waiting;
+    this.addEventListener('loadend', end);
+    try { return send.apply(this, args); } catch (e) { end(); throw e; }
+  };
+  const set = window.setTimeout;
+  const clear = window.clearTimeout;
+  // A fetch is waited on until what the page does with its answer has had a turn too.
+  const fetch = window.fetch;
+  if (fetch) {
+    window.fetch = function (...args) {
+      ++waiting;
+      const end = () => set.call(window, () => --waiting, 0);
+      const answer = fetch.apply(this, args);
+      answer.then(end, end);
+      return answer;
+    };
+  }
+  const short = new Set();
+  window.setTimeout = function (handler, delay, ...args) {
+    if (!(Number(delay || 0) <= shortMs)) return set.call(this, handler, delay, ...args);
+    ++waiting;
+    const id = set.call(this, function (...got) {
+      if (short.delete(id)) --waiting;
+      return typeof handler === 'function' ? handler.apply(this, got) : (0, eval)(String(handler));
+    }, delay, ...args);
+    short.add(id);
+    return id;
+  };
+  window.clearTimeout = function (id) {
+    if (short.delete(id)) --waiting;
+    return clear.call(this, id);
+  };
+  window.addEventListener('quorvane-settled', event => { if (waiting > 0) event.preventDefault(); });
+})();
+)JS";
+
 QWebEngineScript Script(const char* name, const char* source, quint32 world) {
     QWebEngineScript script;
     script.setName(QLatin1String(name));
@@ -109,6 +158,9 @@ QList<QWebEngineScript> PageScripts(bool shutWebRtc) {
                 << Script("no-webrtc-application", kNoWebRtc, QWebEngineScript::ApplicationWorld);
     }
     scripts << Script("fetch-through-xhr", kFetchThroughXhr, QWebEngineScript::MainWorld);
+    QWebEngineScript watch = Script("settle-watch", kSettleWatch, QWebEngineScript::MainWorld);
+    watch.setRunsOnSubFrames(false);
+    scripts << watch;
     return scripts;
 }
 

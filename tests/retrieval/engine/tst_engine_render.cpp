@@ -187,6 +187,11 @@ private slots:
                    "r.text()).then(t => document.getElementById('p').textContent = "
                    "t.includes('Login success') ? 'read' : 'empty')</script>")
             << "read\r\n";
+        QTest::newRow("log written by a timer set at load")
+            << QByteArray(
+                   "<body onload=\"setTimeout(() => document.body.textContent = 'late')\">"
+                   "early")
+            << "late\r\n";
         QTest::newRow("no body") << QByteArray("<frameset></frameset>") << "";
         QTest::newRow("text that starts with U+FEFF")
             << QByteArray("<body>&#xFEFF;x") << QChar(0xFEFF) + QStringLiteral("x\r\n");
