@@ -21,7 +21,7 @@ export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initial
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 ctest --test-dir "$build" --output-on-failure -j2 -E '^tst_soak$' -LE engine
-# Qt WebEngine (6.4) frees a WebContentsAdapter through a pointer of another type when a page is
+# QTWEBENGINE_6_4_QUIRK asan-new-delete-mismatch: Qt WebEngine (6.4) frees a WebContentsAdapter through a pointer of another type when a page is
 # destroyed, inside libQt6WebEngineCore; ASan cannot suppress that report by library, so the
 # programs that run the engine go without that one check. Every other check stays on.
 engine=new_delete_type_mismatch=0

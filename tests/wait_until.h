@@ -5,9 +5,10 @@
 
 #include <functional>
 
-// Waits until `done` holds, at most `timeoutMs`, inside a real event loop. QTest's own waits
-// sleep between rounds of events, which suits a widget but starves the web engine: it runs its
-// tasks on this thread's event loop, one hop at a time.
+// Waits until `done` holds, at most `timeoutMs`, inside a real event loop, checking every 2 ms.
+// QTest's own waits sleep between rounds of events (QTWEBENGINE_6_4_QUIRK qtest-waits-starve: they
+// starved the web engine when it ran in the test's process, one hop at a time, and they still
+// slow the helpers' pipes).
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     if (done()) return true;
     QEventLoop loop;

@@ -21,7 +21,8 @@
 namespace quorvane {
 
 // Lets through what a page asks of its own router and nothing else. A page that names its
-// router with an absolute http address is sent to the same resource under our scheme.
+// router with an absolute http address is sent to the same resource under our scheme
+// (QTWEBENGINE_6_4_QUIRK router-scheme).
 class RouterRequestGate : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
@@ -172,8 +173,9 @@ void EngineHost::releasePage(EnginePage* page) {
     page->disconnect();
     // Once it is gone, a fresh page waits in its place for the next request.
     connect(page, &QObject::destroyed, this, &EngineHost::prepareSparePage);
-    // Each page has a renderer of its own. One stuck in a script would ignore a polite stop, and
-    // one that is done may still run the page's timers, so it goes at once either way.
+    // QTWEBENGINE_6_4_QUIRK released-renderer-runs-on: each page has a renderer of its own. One
+    // stuck in a script ignores a polite stop, and one that is done still runs the page's timers
+    // after the page is deleted, so it goes at once either way.
     if (const qint64 pid = page->renderProcessPid(); pid > 0) ::kill(pid_t(pid), SIGKILL);
     page->deleteLater();
 }

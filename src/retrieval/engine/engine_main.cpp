@@ -64,7 +64,8 @@ int main(int argc, char* argv[]) {
 
     // Nothing is shown; the engine draws off screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The engine takes switches from the program's arguments only after this word.
+    // QTWEBENGINE_6_4_QUIRK switches-after-webengineargs: the engine takes switches from the
+    // program's arguments only after this word (and from its flag variable, split at blanks).
     std::vector<QByteArray> switches{QByteArray(argv[0]), QByteArray("--webEngineArgs")};
     for (const QString& value : quorvane::ChromiumSwitches(shutters.chromiumSwitches, root))
         switches.push_back(value.toLocal8Bit());
@@ -74,11 +75,12 @@ int main(int argc, char* argv[]) {
     int engineArgc = int(switches.size());
 
     quorvane::RegisterRouterScheme();
-    // The engine draws nothing, yet looks for a context to share before it starts and complains
-    // when there is none.
+    // QTWEBENGINE_6_4_QUIRK share-context-warning: the engine draws nothing, yet looks for a
+    // context to share before it starts and complains when there is none.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QGuiApplication app(engineArgc, engineArgv.data());
-    // The engine's start lists its settings at the info level; they are not the program's news.
+    // QTWEBENGINE_6_4_QUIRK start-up-settings-printed: the engine's start lists its settings at
+    // the info level; they are not the program's news.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     quorvane::EngineHost host(shutters.pageScripts);
     quorvane::EngineService service(pipes.in, pipes.out, &host);

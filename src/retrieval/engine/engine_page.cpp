@@ -13,7 +13,9 @@ namespace quorvane {
 
 EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
-    setVisible(true);  // a hidden page has its timers throttled, and router pages use timers
+    // QTWEBENGINE_6_4_QUIRK viewless-page-is-hidden: a page without a view counts as hidden and
+    // has its timers throttled, and router pages use timers.
+    setVisible(true);
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl& origin, Feature feature) {
                 setFeaturePermission(origin, feature, PermissionDeniedByUser);
@@ -24,6 +26,7 @@ EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
             [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
     connect(this, &QWebEnginePage::registerProtocolHandlerRequested,
             [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
+    // QTWEBENGINE_6_4_QUIRK quota-request-deprecated: 6.4 still asks through a deprecated signal.
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     connect(this, &QWebEnginePage::quotaRequested,

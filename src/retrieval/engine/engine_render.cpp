@@ -18,8 +18,8 @@ namespace {
 // it asks whether the page's scripts still wait on something (page_scripts.cpp): then it reads
 // nothing and answers "]". A text area counts with its current value, as lines of preformatted
 // text of its own, because routers show their logs in them and scripts fill them. The text comes
-// back behind one mark of ours: the engine drops a U+FEFF that starts a script's result, and a
-// page's text may.
+// back behind one mark of ours (QTWEBENGINE_6_4_QUIRK result-drops-leading-feff): the engine
+// drops a U+FEFF that starts a script's result, and a page's text may.
 constexpr char kReadBodyText[] = R"JS(
 (() => {
   if (!window.dispatchEvent(new Event('quorvane-settled', {cancelable: true}))) return ']';
@@ -59,8 +59,9 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Rend
     timeout_.setInterval(limits.timeoutMs);
     connect(&timeout_, &QTimer::timeout, this,
             [this] { fail(engine_protocol::Failure::TimedOut); });
-    // The renderer is a process of its own, so its memory can be watched and the page stopped
-    // before a hostile document takes the machine's.
+    // QTWEBENGINE_6_4_QUIRK no-memory-limit: the engine has no memory limit of its own. The
+    // renderer is a process of its own, so its memory can be watched and the page stopped before
+    // a hostile document takes the machine's.
     memoryCheck_.setInterval(kMemoryCheckMs);
     connect(&memoryCheck_, &QTimer::timeout, this, [this] {
         if (ResidentBytes(rendererPid()) > limits_.memoryBytes) {
@@ -148,8 +149,9 @@ void EngineRender::resourceDone(quint64 request) {
 qint64 EngineRender::rendererPid() const { return page_ ? page_->renderProcessPid() : 0; }
 
 // The page has loaded when the engine says so of the page itself. A navigation that the page
-// attempts and we refuse can end the engine's loading reports without that word, so any other
-// end of loading sends us to ask the document itself until it is complete.
+// attempts and we refuse can end the engine's loading reports without that word
+// (QTWEBENGINE_6_4_QUIRK refused-navigation-ends-loading), so any other end of loading sends us
+// to ask the document itself until it is complete.
 void EngineRender::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (done_ || loaded_) return;
     const bool itself = OriginKey(info.url()) == originKey_ &&

@@ -18,12 +18,14 @@ NetworkShutters ShuttersFromArguments(const QStringList& arguments) {
 QStringList ChromiumSwitches(bool shutNetwork, bool runsAsRoot) {
     // Nothing is ever shown, so the engine needs no GPU process.
     QStringList switches{QStringLiteral("--disable-gpu")};
-    // Chromium refuses to start as root with its sandbox on.
+    // QTWEBENGINE_6_4_QUIRK root-needs-no-sandbox: Chromium refuses to start as root with its
+    // sandbox on.
     if (runsAsRoot) switches << QStringLiteral("--no-sandbox");
     if (shutNetwork) {
         switches
-            // WebRTC may use UDP only through a proxy, and there is none: no STUN, no TURN over
-            // UDP, no host candidates.
+            // QTWEBENGINE_6_4_QUIRK webrtc-open: WebRTC is the one door the engine leaves open,
+            // and no setting of 6.4 shuts it. Here it may use UDP only through a proxy, and there
+            // is none: no STUN, no TURN over UDP, no host candidates.
             << QStringLiteral("--force-webrtc-ip-handling-policy=disable_non_proxied_udp")
             // Every host name is unknown without asking anyone: the engine never needs one,
             // since its pages come from us.
