@@ -1,5 +1,7 @@
 #include "log_copy_file.h"
 
+#include "log_text.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QStringEncoder>
@@ -16,8 +18,6 @@
 namespace quorvane {
 
 namespace {
-
-constexpr QStringView kLineEnd = u"\r\n";
 
 QString HeaderText(LogKind kind) {
     switch (kind) {

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "log_kind.h"
+
 #include <QDate>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 
 namespace quorvane {
-
-enum class LogKind { System, Security };
 
 // The name of the copy file inside the application folder.
 inline constexpr char kLogCopyFileName[] = "syslog.txt";

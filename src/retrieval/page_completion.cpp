@@ -1,12 +1,12 @@
 #include "page_completion.h"
 
+#include "log_copy_file.h"
+#include "log_text.h"
 #include "security_log_analysis.h"
 
 namespace quorvane {
 
 namespace {
-
-const QString kLineEnd = QStringLiteral("\r\n");
 
 QString NotClearedText(const QString& why) {
     return QStringLiteral("The router's log was not cleared: ") + why;

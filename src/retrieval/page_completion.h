@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log_copy_file.h"
+#include "log_kind.h"
 #include "request_url.h"
 #include "system_log_analysis.h"
 

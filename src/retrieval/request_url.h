@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log_copy_file.h"
+#include "log_kind.h"
 
 #include <QString>
 #include <QUrl>

@@ -6,6 +6,7 @@
 #include "charset_sniffing.h"
 #include "control_char_shield.h"
 #include "html_inner_text.h"
+#include "log_text.h"
 #include "parsed_html.h"
 #include "static_markup.h"
 
@@ -76,13 +77,13 @@ QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c == u'\r' || c == u'\n') {
-            lines += QLatin1String("\r\n");
+            lines += kLineEnd;
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
         } else {
             lines += c;
         }
     }
-    if (!lines.isEmpty() && !lines.endsWith(QLatin1String("\r\n"))) lines += QLatin1String("\r\n");
+    if (!lines.isEmpty() && !lines.endsWith(kLineEnd)) lines += kLineEnd;
     return lines;
 }
 

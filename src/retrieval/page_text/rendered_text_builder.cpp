@@ -1,5 +1,7 @@
 #include "rendered_text_builder.h"
 
+#include "log_text.h"
+
 #include <QStringDecoder>
 #include <algorithm>
 #include <utility>
@@ -11,7 +13,7 @@ namespace {
 // renders as a space. Form feed and no-break space are ordinary characters.
 bool IsCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kUtf8LineEnd(kLineEnd.data(), kLineEnd.size());
 
 }  // namespace
 
@@ -35,7 +37,7 @@ void RenderedTextBuilder::AppendPreformatted(std::string_view utf8) {
     pendingSpace_ = false;
     for (const char c : utf8) {
         if (c == '\n') {
-            text_.append(kLineEnd);
+            text_.append(kUtf8LineEnd);
         } else {
             text_.push_back(c);
         }
@@ -64,7 +66,7 @@ void RenderedTextBuilder::AppendAtomicInline() {
 
 void RenderedTextBuilder::AppendLineBreak() {
     FlushLineBreaks();
-    text_.append(kLineEnd);
+    text_.append(kUtf8LineEnd);
     EndLine();
 }
 
@@ -77,14 +79,14 @@ void RenderedTextBuilder::AppendTab() {
 void RenderedTextBuilder::FlushLineBreaks() {
     // Required line breaks before any content are dropped, like those after the last.
     if (!text_.empty()) {
-        for (int i = 0; i < pendingLineBreaks_; ++i) text_.append(kLineEnd);
+        for (int i = 0; i < pendingLineBreaks_; ++i) text_.append(kUtf8LineEnd);
     }
     pendingLineBreaks_ = 0;
 }
 
 QString RenderedTextBuilder::Finish() {
     // The last line of a log needs its line end as much as the others do.
-    if (!text_.empty() && text_.back() != '\n') text_.append(kLineEnd);
+    if (!text_.empty() && text_.back() != '\n') text_.append(kUtf8LineEnd);
     pendingLineBreaks_ = 0;
     pendingSpace_ = false;
     atLineStart_ = true;
