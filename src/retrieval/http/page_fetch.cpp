@@ -179,8 +179,7 @@ void PageFetch::request(const QUrl& target) {
         fail(FetchFailure::Kind::InvalidAddress, target.toString());
         return;
     }
-    parser_ = std::make_unique<HttpResponseParser>(
-        HttpResponseParser::Limits{limits_.maxHeaderBytes, limits_.maxTotalBytes});
+    parser_ = std::make_unique<HttpResponseParser>(limits_);
     credentialsSent_ = sendCredentials_;
     socket_ = new QTcpSocket(this);
     socket_->setProxy(QNetworkProxy::NoProxy);  // a router on the local network, always direct

@@ -17,10 +17,9 @@ class QTimer;
 
 namespace quorvane {
 
-struct FetchLimits {
-    int idleTimeoutMs = 30'000;        // no byte received for this long ends the fetch
-    qint64 maxHeaderBytes = 64 << 10;  // all header blocks of one answer together
-    qint64 maxTotalBytes = 32 << 20;   // header and body of one answer as they travel
+// The limits of each answer, as the parser keeps them, and of the router's silence.
+struct FetchLimits : HttpLimits {
+    int idleTimeoutMs = 30'000;  // no byte received for this long ends the fetch
 };
 
 // Sent only to the origin that was asked for, and only once it asks for them.

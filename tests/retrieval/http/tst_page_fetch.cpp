@@ -183,7 +183,7 @@ private slots:
         routersim::RouterSim sim(
             {.password = "demo", .fault = fault, .trickleInterval = std::chrono::seconds(5)});
         QVERIFY(sim.start());
-        const Outcome outcome = Fetch(SimUrl(sim), kLogin, {idleMs, maxHeader, maxTotal});
+        const Outcome outcome = Fetch(SimUrl(sim), kLogin, {{maxHeader, maxTotal}, idleMs});
         if (outcome.failure) qInfo("%s", qPrintable(outcome.sentence));
         QVERIFY(outcome.failure);
         QCOMPARE(int(outcome.failure->kind), kind);
