@@ -49,7 +49,7 @@ protected:
             QTimer::singleShot(0, [] {
                 const auto shown = static_cast<long long>(quorvane::bench::MonotonicNs());
                 std::printf("shown %lld\nchild_processes %d\n", shown,
-                            int(ProcessTree::OfThisProcess().pids.size() - 1));
+                            int(ProcessTree::ofThisProcess().pids.size() - 1));
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });

@@ -14,7 +14,7 @@ struct ProcessTree {
     QList<qint64> pids;  // this process first
     qint64 cpuTicks = 0;
 
-    static ProcessTree OfThisProcess() {
+    static ProcessTree ofThisProcess() {
         QHash<qint64, QList<qint64>> children;
         QHash<qint64, qint64> ticks;
         for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {

@@ -159,11 +159,11 @@ void Form1::Form_Load(const QString& applicationPath) {
     designed->move(-designed->width(), designed->y());
 }
 
-void Form1::Command1_Click() { RequestLog(LogKind::System); }
+void Form1::Command1_Click() { requestLog(LogKind::System); }
 
-void Form1::Command2_Click() { RequestLog(LogKind::Security); }
+void Form1::Command2_Click() { requestLog(LogKind::Security); }
 
-void Form1::RequestLog(LogKind kind) {
+void Form1::requestLog(LogKind kind) {
     if (WebBrowser->count() == 2) {
         WebBrowser->unload(1);
         txtLog->setPlainText(QString());
@@ -199,7 +199,7 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
         // Instance 1 only ever completes its log page or the empty page; anything else that came
         // back instead of the log is said, never passed over in silence.
         if (url != QLatin1String(kBlankPage)) {
-            const FetchFailure other = FetchFailure::Make(FetchFailure::Kind::OtherPath,
+            const FetchFailure other = FetchFailure::make(FetchFailure::Kind::OtherPath,
                                                           QUrl(url).authority(), QUrl(url).path());
             txtLog->setPlainText(
                 NavigationFailureText(ClearPending, FailureSentence(other), txtLog->toPlainText()));

@@ -38,7 +38,7 @@ private:
     void Form_Load(const QString& applicationPath);
     void Command1_Click();
     void Command2_Click();
-    void RequestLog(LogKind kind);
+    void requestLog(LogKind kind);
     RouterLogin typedLogin() const;
     void WebBrowser_DocumentComplete(int index, const QString& url);
     void WebBrowser_NavigateError(int index, const QString& url, const QString& message);

@@ -116,7 +116,7 @@ void BrowserInstance::complete(const QString& text) {
 
 void BrowserInstance::fail(FetchFailure::Kind kind, const QString& details) {
     const QString address = requested_.host() + u':' + QString::number(requested_.port(80));
-    fail(FetchFailure::Make(kind, address, details));
+    fail(FetchFailure::make(kind, address, details));
 }
 
 void BrowserInstance::fail(const FetchFailure& failure) {

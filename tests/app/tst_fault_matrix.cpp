@@ -376,9 +376,9 @@ private slots:
         window_.typeLogin(hostile, kPassword);
         QTest::mouseClick(window_.control("Command1"), Qt::LeftButton);
         // Busy parsing: the program's processes burn CPU.
-        const qint64 start = ProcessTree::OfThisProcess().cpuTicks;
+        const qint64 start = ProcessTree::ofThisProcess().cpuTicks;
         QVERIFY(WaitUntil(
-            [&] { return ProcessTree::OfThisProcess().cpuTicks - start > sysconf(_SC_CLK_TCK); },
+            [&] { return ProcessTree::ofThisProcess().cpuTicks - start > sysconf(_SC_CLK_TCK); },
             WindowDriver::kWaitMs));
         window_.tick("Check1", Qt::Unchecked);
         window_.tick("Check2", Qt::Unchecked);
@@ -386,9 +386,9 @@ private slots:
         QVERIFY(window_.press("Command1"));
         QCOMPARE(window_.text("txtWANIP"), ValueAfter(healthy.systemLog(), "WAN IP is "));
         QTest::qWait(1'000);
-        const qint64 before = ProcessTree::OfThisProcess().cpuTicks;
+        const qint64 before = ProcessTree::ofThisProcess().cpuTicks;
         QTest::qWait(1'000);
-        const qint64 used = ProcessTree::OfThisProcess().cpuTicks - before;
+        const qint64 used = ProcessTree::ofThisProcess().cpuTicks - before;
         QVERIFY2(used < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(used)));
     }
 };

@@ -66,7 +66,7 @@ private slots:
         auto px = [](int t) { return (t + 7) / 15; };
         QCOMPARE(widget->geometry(),
                  QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
-        QCOMPARE(WindowDriver::TextOf(widget), caption);
+        QCOMPARE(WindowDriver::textOf(widget), caption);
         QVERIFY(widget->isVisible());
         QVERIFY(widget->isEnabled());
     }

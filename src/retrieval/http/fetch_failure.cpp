@@ -163,7 +163,7 @@ QString Sentence(const FetchFailure& failure) {
 
 }  // namespace
 
-FetchFailure FetchFailure::Make(Kind kind, const QString& address, const QString& details,
+FetchFailure FetchFailure::make(Kind kind, const QString& address, const QString& details,
                                 int httpStatus) {
     // Kept a little longer than any sentence quotes them, so that the sentence marks the cut.
     return {kind, httpStatus, ShortDetail(details, kMaxDetails + 1),

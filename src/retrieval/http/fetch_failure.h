@@ -48,7 +48,7 @@ struct FetchFailure {
 
     // The fields are cut short and stripped of control characters here, so a failure never
     // carries a router's megabyte into the window.
-    static FetchFailure Make(Kind kind, const QString& address, const QString& details = {},
+    static FetchFailure make(Kind kind, const QString& address, const QString& details = {},
                              int httpStatus = 0);
 };
 

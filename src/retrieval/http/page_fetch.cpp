@@ -344,7 +344,7 @@ void PageFetch::fail(FetchFailure::Kind kind, const QString& details, int status
     idle_->stop();
     dropSocket();
     parser_.reset();
-    emit failed(FetchFailure::Make(kind, address(), details, status));
+    emit failed(FetchFailure::make(kind, address(), details, status));
 }
 
 }  // namespace quorvane

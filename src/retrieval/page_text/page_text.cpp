@@ -46,7 +46,7 @@ bool NeedsGuessedEncoding(const QByteArray& body, const QByteArray& contentType,
 }
 
 QString RenderedText(const ParsedHtml& parsed) {
-    return UnshieldControlCharacters(RenderedBodyText(parsed.Root()));
+    return UnshieldControlCharacters(RenderedBodyText(parsed.root()));
 }
 
 QString Decode(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
@@ -66,7 +66,7 @@ QString BodyInnerText(const QString& html) {
 
 std::optional<QString> StaticBodyText(const QString& html) {
     const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
-    if (!IsStaticMarkup(parsed.Root(), parsed.Source())) return std::nullopt;
+    if (!IsStaticMarkup(parsed.root(), parsed.source())) return std::nullopt;
     return RenderedText(parsed);
 }
 

@@ -327,7 +327,7 @@ private slots:
             QString(1 << 20, u'x') + QStringLiteral("\x01\x1b[31m\u202e\u2028\x7f\u0085end");
         for (int kind = 0; kind <= int(Kind::ContentEncoded); ++kind) {
             const QString sentence = FailureSentence(
-                FetchFailure::Make(Kind(kind), flood.right(2000), flood + flood, 500));
+                FetchFailure::make(Kind(kind), flood.right(2000), flood + flood, 500));
             QVERIFY2(sentence.size() > 20 && sentence.size() <= kMaxFailureSentence,
                      qPrintable(sentence));
             for (const QChar c : sentence) {
