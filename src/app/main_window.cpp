@@ -3,10 +3,10 @@
 #include "analysis_clock.h"
 #include "browser_component.h"
 #include "caption_fit.h"
-#include "fetch_failure.h"
 #include "page_completion.h"
 #include "password_mask.h"
 #include "request_url.h"
+#include "result_sentences.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -174,9 +174,8 @@ void Form1::requestLog(LogKind kind) {
     browser->setVisible(true);
 
     const RouterUrl request = ComposeRouterUrl(typedLogin(), LogPagePath(kind));
-    if (!request.error.isEmpty()) {
-        txtLog->setPlainText(QStringLiteral("The router's log could not be read. ") +
-                             request.error);
+    if (request.failure) {
+        txtLog->setPlainText(LogNotReadText(FailureSentence(*request.failure)));
         return;
     }
     setCursor(Qt::BusyCursor);
@@ -196,14 +195,8 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
     if (route.action == CompletionAction::Ignore) {
         if (index != 1) return;
         endBusy();
-        // Instance 1 only ever completes its log page or the empty page; anything else that came
-        // back instead of the log is said, never passed over in silence.
-        if (url != QLatin1String(kBlankPage)) {
-            const FetchFailure other = FetchFailure::make(FetchFailure::Kind::OtherPath,
-                                                          QUrl(url).authority(), QUrl(url).path());
-            txtLog->setPlainText(
-                NavigationFailureText(ClearPending, FailureSentence(other), txtLog->toPlainText()));
-        }
+        if (url != QLatin1String(kBlankPage))
+            txtLog->setPlainText(OtherPageText(url, ClearPending, txtLog->toPlainText()));
         return;
     }
     if (route.action == CompletionAction::ReleaseCleared) {

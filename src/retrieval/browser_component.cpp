@@ -3,6 +3,7 @@
 #include "content_kind.h"
 #include "engine_host.h"
 #include "engine_render.h"
+#include "result_sentences.h"
 
 namespace quorvane {
 

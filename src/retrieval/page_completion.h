@@ -64,4 +64,8 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
 // text with why no log was read; a failed clear request is put in front of the findings.
 QString NavigationFailureText(bool clearPending, const QString& failure, const QString& logBoxText);
 
+// The text of txtLog after instance 1 completed `url`, which is neither its log nor the empty
+// page: said as a failure, never passed over in silence.
+QString OtherPageText(const QString& url, bool clearPending, const QString& logBoxText);
+
 }  // namespace quorvane

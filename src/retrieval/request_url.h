@@ -1,9 +1,12 @@
 #pragma once
 
+#include "fetch_failure.h"
 #include "log_kind.h"
 
 #include <QString>
 #include <QUrl>
+
+#include <optional>
 
 namespace quorvane {
 
@@ -16,8 +19,8 @@ struct RouterLogin {
 
 // A composed URL, or why the typed address or port cannot make one.
 struct RouterUrl {
-    QUrl url;       // valid only when error is empty
-    QString error;  // a plain sentence for the user
+    QUrl url;  // valid only without a failure
+    std::optional<FetchFailure> failure;
 };
 
 inline constexpr char kRouterUser[] = "admin";

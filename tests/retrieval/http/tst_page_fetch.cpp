@@ -1,5 +1,6 @@
 #include "closed_port.h"
 #include "page_fetch.h"
+#include "result_sentences.h"
 #include "retrieval/scripted_router.h"
 #include "router_sim.h"
 
