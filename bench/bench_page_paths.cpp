@@ -85,16 +85,22 @@ void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPage
         state.SkipWithError("the demo router did not start");
         return;
     }
-    QUrl url(QString::fromStdString(router.url(router.paths.front())));
-    url.setUserName(QStringLiteral("admin"));
-    url.setPassword(QString::fromLatin1(kDemoPassword));
+    const QUrl url(QString::fromStdString(router.url(router.paths.front())));
+    // As after the fetch of the page itself: the router has asked for the credentials.
+    CredentialKeeper keeper;
+    keeper.keep(url, {QStringLiteral("admin"), QString::fromLatin1(kDemoPassword)});
+    keeper.noteChallenge(url);
+    const ResourceFetcher fetcher = [&keeper](const QUrl& resource, const FetchLimits& limits,
+                                              QObject* parent) {
+        return new PageFetch(resource, &keeper, RedirectPolicy::AnyPath, limits, parent);
+    };
     EngineHost host;
     double rendererSeconds = 0;
     double loadSeconds = 0;
     const auto render = [&](QElapsedTimer& timer) {
         bool done = false;
         QString text;
-        EngineRender job(&host, {url, kContentType, router.html});
+        EngineRender job(&host, {url, kContentType, router.html}, fetcher);
         QObject::connect(&job, &EngineRender::finished, [&](const QString& got) {
             text = got;
             done = true;

@@ -26,7 +26,7 @@ FetchFailure::Kind FailureOf(EngineFailure failure) {
 }  // namespace
 
 BrowserInstance::BrowserInstance(int index, WebBrowserCollection* collection, QWidget* parent)
-    : QWidget(parent), index_(index), collection_(collection) {
+    : QWidget(parent), index_(index), collection_(collection), keeper_(new CredentialKeeper(this)) {
     setObjectName(QStringLiteral("WebBrowser%1").arg(index));
     setFocusPolicy(Qt::NoFocus);
     deadline_.setSingleShot(true);
@@ -40,9 +40,9 @@ void BrowserInstance::Navigate(const QUrl& url) {
     abandonWork();
     bodyText_.clear();
     documentUrl_.clear();
-    requested_ = url;
+    requested_ = keeper_->take(url);
     const quint64 navigation = ++navigation_;
-    if (url.toString() == kBlank) {
+    if (requested_.toString() == kBlank) {
         // Completes like any other navigation: later, on the event loop, never inside this call,
         // and not at all once a newer navigation has started.
         QTimer::singleShot(0, this, [this, navigation] {
@@ -53,8 +53,7 @@ void BrowserInstance::Navigate(const QUrl& url) {
     deadline_.start(limits_.pageDeadlineMs);
     // Instance 1 fetches the router's own log page: a redirect may change its query, never the
     // page.
-    auto* fetch = new PageFetch(url, CredentialsFromUserInfo(url), RedirectPolicy::SamePath,
-                                limits_.fetch, this);
+    auto* fetch = new PageFetch(requested_, keeper_, RedirectPolicy::SamePath, limits_.fetch, this);
     fetch_ = fetch;
     connect(fetch, &PageFetch::finished, this, &BrowserInstance::readPage);
     connect(fetch, &PageFetch::failed, this,
@@ -94,10 +93,9 @@ void BrowserInstance::readPage(const FetchedPage& page) {
 
 // The engine reads the page as a browser shows it: its scripts run and its style sheets apply.
 void BrowserInstance::renderInEngine() {
-    QUrl document = page_.url;
-    document.setUserInfo(requested_.userInfo());
-    auto* render = new EngineRender(
-        collection_->engine(), {document, page_.contentType, page_.body}, limits_.engine, this);
+    auto* render =
+        new EngineRender(collection_->engine(), {page_.url, page_.contentType, page_.body},
+                         resourceFetcher(), limits_.engine, this);
     render_ = render;
     connect(render, &EngineRender::finished, this, &BrowserInstance::complete);
     connect(render, &EngineRender::failed, this, [this](EngineFailure failure) {
@@ -106,12 +104,20 @@ void BrowserInstance::renderInEngine() {
     render->start();
 }
 
+// The page's own requests go to its router with the credentials kept for it; the keeper gives
+// none for any other origin, and none once this instance is gone.
+ResourceFetcher BrowserInstance::resourceFetcher() const {
+    return [keeper = QPointer<CredentialKeeper>(keeper_)](
+               const QUrl& url, const FetchLimits& limits, QObject* parent) {
+        return new PageFetch(url, keeper, RedirectPolicy::AnyPath, limits, parent);
+    };
+}
+
 void BrowserInstance::complete(const QString& text) {
     const QUrl url = page_.url;
     abandonWork();
     bodyText_ = text;
     documentUrl_ = url;
-    documentUrl_.setUserInfo(requested_.userInfo());
     emit DocumentComplete(index_, url.toString());
 }
 
@@ -122,8 +128,7 @@ void BrowserInstance::fail(FetchFailure::Kind kind, const QString& details) {
 
 void BrowserInstance::fail(const FetchFailure& failure) {
     abandonWork();
-    emit NavigateError(index_, requested_.toString(QUrl::RemoveUserInfo), FailureSentence(failure),
-                       failure.httpStatus);
+    emit NavigateError(index_, requested_.toString(), FailureSentence(failure), failure.httpStatus);
 }
 
 // Handlers of our events may navigate again while a fetch, a reader or a render is still

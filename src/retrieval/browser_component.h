@@ -37,16 +37,18 @@ public:
     int index() const { return index_; }
 
     // Starts an asynchronous fetch and returns at once; a navigation still under way is
-    // abandoned. The URL's user information is sent as HTTP basic credentials, to the URL's
-    // origin only and only when the router asks for them. "about:blank" completes with an empty
-    // document.
+    // abandoned. The URL's user information is taken out of it and kept by this instance for the
+    // URL's origin, in place of what was kept there: it is sent as HTTP basic credentials to that
+    // origin only, once the router has asked for them, and from then on with every request
+    // there, the page's own included. An address without user information is read with the
+    // credentials kept for its origin. "about:blank" completes with an empty document.
     void Navigate(const QUrl& url);
 
     void setLimits(const NavigationLimits& limits) { limits_ = limits; }
 
     // The plain text of the completed document's body, lines ended by CR LF.
     const QString& bodyText() const { return bodyText_; }
-    // The address of the completed document with the user information it was read with.
+    // The address of the completed document, without user information.
     const QUrl& documentUrl() const { return documentUrl_; }
 
 signals:
@@ -57,6 +59,7 @@ signals:
 private:
     void readPage(const FetchedPage& page);
     void renderInEngine();
+    ResourceFetcher resourceFetcher() const;
     void complete(const QString& text);
     void fail(const FetchFailure& failure);
     void fail(FetchFailure::Kind kind, const QString& details = {});
@@ -65,7 +68,8 @@ private:
     int index_;
     WebBrowserCollection* collection_;
     NavigationLimits limits_;
-    QUrl requested_;  // with the user information its resources are read with
+    CredentialKeeper* keeper_;  // the only holder of the password once Navigate has returned
+    QUrl requested_;
     FetchedPage page_;
     QTimer deadline_;
     QPointer<PageFetch> fetch_;

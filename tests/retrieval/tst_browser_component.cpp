@@ -86,6 +86,7 @@ private slots:
         const QString url = complete.at(0).at(1).toString();
         QVERIFY(url.endsWith(QStringLiteral("/doc/syslog.htm")));
         QVERIFY2(!url.contains(password), "the reported URL must not carry the password");
+        QVERIFY(browsers_->item(1)->documentUrl().userInfo().isEmpty());
         QVERIFY(browsers_->item(1)->bodyText().contains(QStringLiteral("WAN IP is ")));
         QVERIFY(browsers_->item(1)->bodyText().endsWith(QStringLiteral("\r\n")));
     }

@@ -45,11 +45,12 @@ QString LogTextFromInnerText(QString innerText) {
     return innerText;
 }
 
-EngineRender::EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits,
-                           QObject* parent)
+EngineRender::EngineRender(EngineHost* host, EngineDocument document, ResourceFetcher fetcher,
+                           const EngineLimits& limits, QObject* parent)
     : QObject(parent),
       host_(host),
       document_(std::move(document)),
+      fetcher_(std::move(fetcher)),
       pageUrl_(ToRouterScheme(document_.url)),
       originKey_(OriginKey(document_.url)),
       limits_(limits),
@@ -113,12 +114,15 @@ void EngineRender::serve(QWebEngineUrlRequestJob* job) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    // The page's own resources are read from its router with the credentials of the page, and
-    // all of them together get no more room than the page had.
+    // The page's own resources are read from its router by the fetches its component makes,
+    // and all of them together get no more room than the page had.
     FetchLimits limits = limits_.fetch;
     limits.maxTotalBytes = resourceBytesLeft_;
-    auto* fetch = new PageFetch(url, CredentialsFromUserInfo(document_.url),
-                                RedirectPolicy::AnyPath, limits, this);
+    PageFetch* fetch = fetcher_ ? fetcher_(url, limits, this) : nullptr;
+    if (!fetch) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
     fetches_.append(fetch);
     ++pendingRequests_;
     QPointer<QWebEngineUrlRequestJob> pending(job);

@@ -34,14 +34,14 @@ struct EngineLimits {
 
 // The router page a render starts from: already fetched, with the address it came from.
 struct EngineDocument {
-    QUrl url;  // the page's http address, with the user information its resources are read with
+    QUrl url;  // the page's http address, without user information
     QByteArray contentType;
     QByteArray body;
 };
 
 // One page rendered by the engine, from bytes already fetched: the page's scripts run and its
-// style sheets apply, its own further requests go to its router through our fetch with the same
-// credentials, and once it has loaded its body text is read where the page's scripts cannot
+// style sheets apply, its own further requests go to its router through the fetches `fetcher`
+// makes, and once it has loaded its body text is read where the page's scripts cannot
 // reach. Emits exactly one of finished() or failed(), unless destroyed first; destroying it
 // stops the page's renderer at once.
 class EngineRender : public QObject {
@@ -54,8 +54,8 @@ public:
     static constexpr int kMemoryCheckMs = 100;
     static constexpr int kReadyCheckMs = 50;
 
-    EngineRender(EngineHost* host, EngineDocument document, const EngineLimits& limits = {},
-                 QObject* parent = nullptr);
+    EngineRender(EngineHost* host, EngineDocument document, ResourceFetcher fetcher,
+                 const EngineLimits& limits = {}, QObject* parent = nullptr);
     ~EngineRender() override;
 
     void start();
@@ -84,6 +84,7 @@ private:
 
     EngineHost* host_;
     EngineDocument document_;
+    ResourceFetcher fetcher_;
     QUrl pageUrl_;  // the document under the router scheme
     QString originKey_;
     QPointer<EnginePage> page_;

@@ -127,17 +127,12 @@ bool IsRedirect(int status) {
 
 }  // namespace
 
-FetchCredentials CredentialsFromUserInfo(const QUrl& url) {
-    if (url.userInfo().isEmpty()) return {};
-    return {url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded)};
-}
-
-PageFetch::PageFetch(const QUrl& url, const FetchCredentials& credentials, RedirectPolicy policy,
+PageFetch::PageFetch(const QUrl& url, CredentialKeeper* keeper, RedirectPolicy policy,
                      const FetchLimits& limits, QObject* parent)
     : QObject(parent),
       origin_(Bare(url)),
       path_(PathOf(origin_)),
-      credentials_(credentials),
+      keeper_(keeper),
       policy_(policy),
       limits_(limits),
       idle_(new QTimer(this)) {
@@ -180,7 +175,7 @@ void PageFetch::request(const QUrl& target) {
         return;
     }
     parser_ = std::make_unique<HttpResponseParser>(limits_);
-    credentialsSent_ = sendCredentials_;
+    credentialsSent_ = keeper_ && keeper_->sendsAtOnce(target);
     socket_ = new QTcpSocket(this);
     socket_->setProxy(QNetworkProxy::NoProxy);  // a router on the local network, always direct
     socket_->setReadBufferSize(kReadBufferBytes);
@@ -205,8 +200,9 @@ QByteArray PageFetch::requestHead() {
         "\r\nAccept: */*\r\n"
         "Accept-Encoding: identity\r\n"
         "Connection: close\r\n";
-    if (sendCredentials_) {
-        const QString pair = credentials_.user + u':' + credentials_.password;
+    if (credentialsSent_ && keeper_) {
+        const FetchCredentials credentials = keeper_->credentialsFor(current_);
+        const QString pair = credentials.user + u':' + credentials.password;
         head += "Authorization: Basic " + pair.toUtf8().toBase64() + "\r\n";
     }
     return head + "\r\n";
@@ -291,9 +287,9 @@ void PageFetch::answered() {
     const QString reason = ShortDetailFromBytes(answer.reasonPhrase(), 100);
 
     if (status == 401) {
-        if (!credentialsSent_ && !credentials_.isEmpty() &&
+        if (!credentialsSent_ && keeper_ && !keeper_->credentialsFor(current_).isEmpty() &&
             OffersBasicChallenge(answer.headerValues("WWW-Authenticate"))) {
-            sendCredentials_ = true;  // from now on every request to this origin carries them
+            keeper_->noteChallenge(current_);  // from now on every request there carries them
             request(current_);
         } else {
             fail(credentialsSent_ ? Kind::PasswordRefused : Kind::LoginNotOffered, reason, status);

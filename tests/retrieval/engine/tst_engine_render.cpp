@@ -33,10 +33,15 @@ class TestEngineRender : public QObject {
     QTemporaryDir home_;
     EngineHost* engine_ = nullptr;
     routersim::RouterSim router_{{.password = "demo"}};
+    CredentialKeeper keeper_;
+    const ResourceFetcher fetcher_ = [this](const QUrl& url, const FetchLimits& limits,
+                                            QObject* parent) {
+        return new PageFetch(url, &keeper_, RedirectPolicy::AnyPath, limits, parent);
+    };
 
-    EngineDocument document(const QByteArray& html) const {
+    EngineDocument document(const QByteArray& html) {
         QUrl url(QStringLiteral("http://127.0.0.1:%1/doc/syslog.htm").arg(router_.port()));
-        url.setUserInfo(QStringLiteral("admin:demo"));
+        keeper_.keep(url, {QStringLiteral("admin"), QStringLiteral("demo")});
         return {url, "text/html; charset=utf-8", html};
     }
 
@@ -44,7 +49,7 @@ class TestEngineRender : public QObject {
         Outcome outcome;
         EngineLimits limits;
         limits.memoryBytes = 256ll << 20;
-        EngineRender render(engine_, document(html));
+        EngineRender render(engine_, document(html), fetcher_);
         connect(&render, &EngineRender::finished, this, [&](const QString& text) {
             outcome.finished = true;
             outcome.text = text;
@@ -181,7 +186,8 @@ private slots:
     void endlessScriptFailsAndStopsItsRenderer() {
         EngineLimits limits;
         limits.timeoutMs = 500;
-        EngineRender render(engine_, document("<body><script>for (;;) {}</script>"), limits);
+        EngineRender render(engine_, document("<body><script>for (;;) {}</script>"), fetcher_,
+                            limits);
         QSignalSpy failed(&render, &EngineRender::failed);
         render.start();
         QVERIFY(WaitUntil([&] { return render.rendererPid() > 0; }, kWaitMs));
@@ -198,7 +204,7 @@ private slots:
                             document("<body><script>const hoard = [];"
                                      "for (;;) hoard.push(new Array(1e6).fill(hoard.length));"
                                      "</script>"),
-                            limits);
+                            fetcher_, limits);
         QSignalSpy failed(&render, &EngineRender::failed);
         render.start();
         QVERIFY(failed.wait(kWaitMs));
@@ -206,7 +212,7 @@ private slots:
     }
 
     void crashedRendererIsNotShownAndTheNextPageIs() {
-        EngineRender render(engine_, document("<body><script>for (;;) {}</script>"));
+        EngineRender render(engine_, document("<body><script>for (;;) {}</script>"), fetcher_);
         QSignalSpy failed(&render, &EngineRender::failed);
         render.start();
         QVERIFY(WaitUntil([&] { return render.rendererPid() > 0; }, kWaitMs));

@@ -113,7 +113,7 @@ class TestStaticMatchesEngine : public QObject {
     void startRender(QObject* owner, int lane, const QByteArray& page, const QByteArray& type,
                      const std::function<void(EngineText)>& done) {
         const QUrl url(QStringLiteral("http://127.0.0.1:%1/doc/syslog.htm").arg(ports_[lane]));
-        auto* render = new EngineRender(engine_, {url, type, page}, {}, owner);
+        auto* render = new EngineRender(engine_, {url, type, page}, {}, {}, owner);
         connect(render, &EngineRender::finished, this, [render, done](const QString& text) {
             render->deleteLater();
             done({text});
