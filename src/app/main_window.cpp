@@ -169,6 +169,7 @@ void Form1::requestLog(LogKind kind) {
         txtLog->setPlainText(QString());
     }
     ClearPending = false;
+    RequestedLog = kind;
     BrowserInstance* browser = WebBrowser->load(1);
     // Visible, yet out of sight: instance 0 was moved left of the window at start-up.
     browser->setVisible(true);
@@ -190,7 +191,7 @@ void Form1::endBusy() { unsetCursor(); }
 
 void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
     MaskPassword(txtPass);
-    const CompletionRoute route = RouteCompletion(index, url, ClearPending);
+    const CompletionRoute route = RouteCompletion(index, url, ClearPending, RequestedLog);
     BrowserInstance* browser = WebBrowser->item(1);
     if (route.action == CompletionAction::Ignore) {
         if (index != 1) return;

@@ -7,20 +7,14 @@
 
 namespace quorvane {
 
-CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending) {
+CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending,
+                                LogKind requested) {
     if (index != 1) return {};
     const QUrl parsed(url);
     const QString where = parsed.path() + u'?' + parsed.query();
-    CompletionRoute route;
-    if (where.contains(QLatin1String("syslog"), Qt::CaseInsensitive)) {
-        route.kind = LogKind::System;
-    } else if (where.contains(QLatin1String("seclog"), Qt::CaseInsensitive)) {
-        route.kind = LogKind::Security;
-    } else {
-        return {};
-    }
-    route.action = clearPending ? CompletionAction::ReleaseCleared : CompletionAction::ReadLog;
-    return route;
+    const QLatin1String word(requested == LogKind::System ? "syslog" : "seclog");
+    if (!where.contains(word, Qt::CaseInsensitive)) return {};
+    return {clearPending ? CompletionAction::ReleaseCleared : CompletionAction::ReadLog, requested};
 }
 
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings) {

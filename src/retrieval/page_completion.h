@@ -27,9 +27,14 @@ struct CompletionRoute {
     LogKind kind = LogKind::System;
 };
 
-// Which log, if any, a completion of instance `index` at `url` is. Only the page's path and query
-// tell: a router whose host name holds one of the words keeps its two logs apart all the same.
-CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending);
+// Which log, if any, a completion of instance `index` at `url` is, while the press's request for
+// the `requested` log is under way. The log is the one the press asked for; the URL only has to
+// name it ("syslog" or "seclog", in any letter case), so a URL that names both is the log asked
+// for, and one that names only the other is no log of this request. Only the page's path and
+// query tell: a router whose host name holds one of the words keeps its two logs apart all the
+// same.
+CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending,
+                                LogKind requested);
 
 // The window's settings at the moment a log page completes.
 struct LogPageSettings {
