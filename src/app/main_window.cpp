@@ -214,7 +214,11 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
          browser->documentUrl(), txtLog->toPlainText(), CurrentAnalysisClock(locale), locale});
     ClearPending = outcome.clearPending;
     CopyFallbackSaid = CopyFallbackSaid || outcome.copyFellBack;
-    browser->Navigate(outcome.followUp);
+    if (outcome.clearPending) {
+        browser->Submit(outcome.followUp);
+    } else {
+        browser->Navigate(outcome.followUp);
+    }
 
     if (const auto& findings = outcome.findings) {
         txtWANIP->setText(findings->wanIp);

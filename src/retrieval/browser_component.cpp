@@ -37,11 +37,7 @@ BrowserInstance::BrowserInstance(int index, WebBrowserCollection* collection, QW
 BrowserInstance::~BrowserInstance() { abandonWork(); }
 
 void BrowserInstance::Navigate(const QUrl& url) {
-    abandonWork();
-    bodyText_.clear();
-    documentUrl_.clear();
-    requested_ = keeper_->take(url);
-    const quint64 navigation = ++navigation_;
+    const quint64 navigation = begin(url);
     if (requested_.toString() == kBlank) {
         // Completes like any other navigation: later, on the event loop, never inside this call,
         // and not at all once a newer navigation has started.
@@ -50,15 +46,41 @@ void BrowserInstance::Navigate(const QUrl& url) {
         });
         return;
     }
-    deadline_.start(limits_.pageDeadlineMs);
     // Instance 1 fetches the router's own log page: a redirect may change its query, never the
     // page.
-    auto* fetch = new PageFetch(requested_, keeper_, RedirectPolicy::SamePath, limits_.fetch, this);
-    fetch_ = fetch;
+    PageFetch* fetch = fetchRequested(RedirectPolicy::SamePath);
     connect(fetch, &PageFetch::finished, this, &BrowserInstance::readPage);
+    fetch->start();
+}
+
+// The answer is never read as a page: nothing of it is rendered, and its status alone decides.
+void BrowserInstance::Submit(const QUrl& url) {
+    begin(url);
+    PageFetch* fetch = fetchRequested(RedirectPolicy::AnyPath);
+    fetch->takeStatusOnly();
+    connect(fetch, &PageFetch::finished, this, [this] {
+        abandonWork();
+        documentUrl_ = requested_;
+        emit DocumentComplete(index_, requested_.toString());
+    });
+    fetch->start();
+}
+
+quint64 BrowserInstance::begin(const QUrl& url) {
+    abandonWork();
+    bodyText_.clear();
+    documentUrl_.clear();
+    requested_ = keeper_->take(url);
+    return ++navigation_;
+}
+
+PageFetch* BrowserInstance::fetchRequested(RedirectPolicy policy) {
+    deadline_.start(limits_.pageDeadlineMs);
+    auto* fetch = new PageFetch(requested_, keeper_, policy, limits_.fetch, this);
+    fetch_ = fetch;
     connect(fetch, &PageFetch::failed, this,
             qOverload<const FetchFailure&>(&BrowserInstance::fail));
-    fetch->start();
+    return fetch;
 }
 
 void BrowserInstance::readPage(const FetchedPage& page) {

@@ -43,6 +43,10 @@ public:
     // there, the page's own included. An address without user information is read with the
     // credentials kept for its origin. "about:blank" completes with an empty document.
     void Navigate(const QUrl& url);
+    // Sends a request whose answer is the router's word, not a page, like Navigate and with the
+    // same credentials. A 2xx answer, after redirects within the origin, completes it with an
+    // empty document at `url` itself; any other answer is a failure.
+    void Submit(const QUrl& url);
 
     void setLimits(const NavigationLimits& limits) { limits_ = limits; }
 
@@ -57,6 +61,8 @@ signals:
     void NavigateError(int index, const QString& url, const QString& message, int httpStatus);
 
 private:
+    quint64 begin(const QUrl& url);
+    PageFetch* fetchRequested(RedirectPolicy policy);
     void readPage(const FetchedPage& page);
     void renderInEngine();
     ResourceFetcher resourceFetcher() const;

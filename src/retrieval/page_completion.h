@@ -43,7 +43,7 @@ struct LogPageSettings {
     QString appFolder;
     QString userDataFolder;         // takes the copy when appFolder cannot
     bool copyFallbackSaid = false;  // the window has already said where such copies go
-    QUrl logPageUrl;                // the page that was read, with the credentials it was read with
+    QUrl logPageUrl;                // the page that was read, as the component reports it
     QString logBoxText;             // what txtLog holds before the analysis
     AnalysisClock clock;
     QLocale locale;
@@ -51,7 +51,7 @@ struct LogPageSettings {
 
 // What the window does with a log page that has been read.
 struct LogPageOutcome {
-    QUrl followUp;  // the clear request, or about:blank
+    QUrl followUp;  // the clear request (to submit, its answer being no page), or about:blank
     bool clearPending = false;
     std::optional<SystemLogFindings> findings;  // the system log's results, all six boxes
     QString logBoxText;                         // the new text of txtLog, for either log
@@ -66,7 +66,8 @@ struct LogPageOutcome {
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings);
 
 // The text of txtLog after navigation `failure` of instance 1: a failed fetch replaces the box's
-// text with why no log was read; a failed clear request is put in front of the findings.
+// text with why no log was read; a clear request without a 2xx answer is put in front of the
+// findings.
 QString NavigationFailureText(bool clearPending, const QString& failure, const QString& logBoxText);
 
 // The text of txtLog after instance 1 completed `url`, which is neither its log nor the empty

@@ -30,7 +30,8 @@ QString LogPagePath(LogKind kind);
 // The request that makes the router clear that log.
 QString ClearLogPath(LogKind kind);
 
-// The clear request for the log page at `logPageUrl`: the same router, the same credentials.
+// The clear request for the log page at `logPageUrl`: the same router, which the browser
+// component gives the credentials it keeps for it.
 QUrl ClearRequestUrl(const QUrl& logPageUrl, LogKind kind);
 
 // http://admin:<password>@<address>:<port><pathAndQuery>. The password is carried whole, whatever

@@ -140,7 +140,8 @@ private slots:
         QCOMPARE(NavigationFailureText(false, QStringLiteral("No answer."), findings),
                  QStringLiteral("The router's log could not be read. No answer."));
         QCOMPARE(NavigationFailureText(true, QStringLiteral("No answer."), findings),
-                 QStringLiteral("The router's log was not cleared: No answer.\r\nentry\r\n"));
+                 QStringLiteral("The router did not confirm that it cleared its log: No answer."
+                                "\r\nentry\r\n"));
     }
 };
 

@@ -212,7 +212,9 @@ void PageFetch::onReadyRead() {
     QTcpSocket* socket = socket_;
     while (!done_ && socket == socket_ && socket->bytesAvailable() > 0) {
         idle_->start(limits_.idleTimeoutMs);
-        if (parser_->feed(socket->read(kReadPieceBytes)) != HttpResponseParser::State::Incomplete) {
+        const bool whole =
+            parser_->feed(socket->read(kReadPieceBytes)) != HttpResponseParser::State::Incomplete;
+        if (whole || (statusOnly_ && parser_->headerComplete())) {
             answered();
             return;
         }
@@ -318,6 +320,10 @@ void PageFetch::answered() {
         return;
     }
 
+    if (statusOnly_ && status / 100 == 2) {
+        finish({current_, status, answer.header("Content-Type"), {}});
+        return;
+    }
     if (status != 200) {
         fail(Kind::HttpStatus, reason, status);
         return;
@@ -328,8 +334,12 @@ void PageFetch::answered() {
         fail(Kind::ContentEncoded, coding, status);
         return;
     }
-    FetchedPage page{current_, status, answer.header("Content-Type"), parser_->takeBody()};
+    finish({current_, status, answer.header("Content-Type"), parser_->takeBody()});
+}
+
+void PageFetch::finish(const FetchedPage& page) {
     done_ = true;
+    idle_->stop();
     dropSocket();
     parser_.reset();
     emit finished(page);

@@ -56,6 +56,11 @@ public:
               const FetchLimits& limits, QObject* parent = nullptr);
     ~PageFetch() override;
 
+    // For a request whose answer is the router's yes or no rather than a page: any 2xx status of
+    // the final answer finishes the fetch as soon as its header is in, with no body. Before
+    // start().
+    void takeStatusOnly() { statusOnly_ = true; }
+
     void start();
     // Drops the connection and stays silent from now on; what destruction does, for a fetch that
     // cannot be destroyed on the spot.
@@ -73,6 +78,7 @@ private:
     void onSocketError();
     void onIdle();
     void answered();
+    void finish(const FetchedPage& page);
     void fail(FetchFailure::Kind kind, const QString& details = {}, int status = 0);
     void dropSocket();
     QString address() const;
@@ -87,6 +93,7 @@ private:
     QTcpSocket* socket_ = nullptr;
     QTimer* idle_ = nullptr;
     std::unique_ptr<HttpResponseParser> parser_;
+    bool statusOnly_ = false;
     bool credentialsSent_ = false;  // with the request now under way
     int redirects_ = 0;
     bool done_ = false;

@@ -171,7 +171,7 @@ QString LogNotReadText(const QString& failureSentence) {
 }
 
 QString ClearNotConfirmedLine(const QString& failureSentence) {
-    return QStringLiteral("The router's log was not cleared: ") + failureSentence;
+    return QStringLiteral("The router did not confirm that it cleared its log: ") + failureSentence;
 }
 
 QString CopyFailureSentence(const CopyFileProblem& problem) {

@@ -19,7 +19,8 @@ QString FailureSentence(const FetchFailure& failure);
 
 // txtLog's whole text when no log was read.
 QString LogNotReadText(const QString& failureSentence);
-// The line in front of the findings when the router did not confirm the clear request.
+// The line in front of the findings when the router did not confirm the clear request; it may
+// have cleared its log all the same.
 QString ClearNotConfirmedLine(const QString& failureSentence);
 
 // The copy of a log was not written: at `problem.path` for `problem`'s reason.
