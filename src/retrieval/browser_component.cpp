@@ -37,7 +37,7 @@ BrowserInstance::BrowserInstance(int index, WebBrowserCollection* collection, QW
 BrowserInstance::~BrowserInstance() { abandonWork(); }
 
 void BrowserInstance::Navigate(const QUrl& url) {
-    const quint64 navigation = begin(url);
+    const quint64 navigation = beginNavigation(url);
     if (requested_.toString() == kBlank) {
         // Completes like any other navigation: later, on the event loop, never inside this call,
         // and not at all once a newer navigation has started.
@@ -55,7 +55,7 @@ void BrowserInstance::Navigate(const QUrl& url) {
 
 // The answer is never read as a page: nothing of it is rendered, and its status alone decides.
 void BrowserInstance::Submit(const QUrl& url) {
-    begin(url);
+    beginNavigation(url);
     PageFetch* fetch = fetchRequested(RedirectPolicy::AnyPath);
     fetch->takeStatusOnly();
     connect(fetch, &PageFetch::finished, this, [this] {
@@ -66,7 +66,7 @@ void BrowserInstance::Submit(const QUrl& url) {
     fetch->start();
 }
 
-quint64 BrowserInstance::begin(const QUrl& url) {
+quint64 BrowserInstance::beginNavigation(const QUrl& url) {
     abandonWork();
     bodyText_.clear();
     documentUrl_.clear();

@@ -61,7 +61,7 @@ signals:
     void NavigateError(int index, const QString& url, const QString& message, int httpStatus);
 
 private:
-    quint64 begin(const QUrl& url);
+    quint64 beginNavigation(const QUrl& url);
     PageFetch* fetchRequested(RedirectPolicy policy);
     void readPage(const FetchedPage& page);
     void renderInEngine();
@@ -75,7 +75,7 @@ private:
     WebBrowserCollection* collection_;
     NavigationLimits limits_;
     CredentialKeeper* keeper_;  // the only holder of the password once Navigate has returned
-    QUrl requested_;
+    QUrl requested_;            // the address asked for, without user information
     FetchedPage page_;
     QTimer deadline_;
     QPointer<PageFetch> fetch_;
