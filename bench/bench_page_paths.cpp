@@ -82,11 +82,13 @@ void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPage
         return;
     }
     const QUrl url(QString::fromStdString(router.url(router.paths.front())));
-    const ResourceFetcher fetcher = [](const QUrl& resource, const FetchLimits& limits,
-                                       QObject* parent) {
-        return new PageFetch(resource,
-                             {QStringLiteral("admin"), QString::fromLatin1(kDemoPassword)},
-                             RedirectPolicy::AnyPath, limits, parent);
+    // As after the fetch of the page itself: the router has asked for the credentials.
+    CredentialKeeper keeper;
+    keeper.keep(url, {QStringLiteral("admin"), QString::fromLatin1(kDemoPassword)});
+    keeper.noteChallenge(url);
+    const ResourceFetcher fetcher = [&keeper](const QUrl& resource, const FetchLimits& limits,
+                                              QObject* parent) {
+        return new PageFetch(resource, &keeper, RedirectPolicy::AnyPath, limits, parent);
     };
     EngineClient engine;
     const auto render = [&](QElapsedTimer& timer) {

@@ -51,7 +51,7 @@ protected:
             QTimer::singleShot(0, [] {
                 const auto shown = static_cast<long long>(quorvane::bench::MonotonicNs());
                 std::printf("shown %lld\nchild_processes %d\nengine_mapped %d\n", shown,
-                            int(ProcessTree::OfThisProcess().pids.size() - 1), EngineMapped());
+                            int(ProcessTree::ofThisProcess().pids.size() - 1), EngineMapped());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });

@@ -16,15 +16,15 @@ struct ProcessTree {
     QList<qint64> pids;  // the root first
     qint64 cpuTicks = 0;
 
-    static ProcessTree OfThisProcess() { return Of(::getpid()); }
+    static ProcessTree ofThisProcess() { return of(::getpid()); }
 
-    static QByteArray CommandLine(qint64 pid) {
+    static QByteArray commandLine(qint64 pid) {
         QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
         return file.open(QIODevice::ReadOnly) ? file.readAll().replace('\0', ' ') : QByteArray();
     }
 
     // Alive, and not merely waiting for its parent to hear of its end.
-    static bool Alive(qint64 pid) {
+    static bool alive(qint64 pid) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!stat.open(QIODevice::ReadOnly)) return false;
         const QByteArray line = stat.readAll();
@@ -34,13 +34,13 @@ struct ProcessTree {
     // Whether a live process of the tree runs the program of that file name.
     bool runs(const QByteArray& program) const {
         return std::any_of(pids.begin(), pids.end(), [&](qint64 pid) {
-            const QByteArray path = CommandLine(pid).split(' ').value(0);
-            return Alive(pid) && path.mid(path.lastIndexOf('/') + 1) == program;
+            const QByteArray path = commandLine(pid).split(' ').value(0);
+            return alive(pid) && path.mid(path.lastIndexOf('/') + 1) == program;
         });
     }
 
     // `root` and the processes it started, directly or not.
-    static ProcessTree Of(qint64 root) {
+    static ProcessTree of(qint64 root) {
         QHash<qint64, QList<qint64>> children;
         QHash<qint64, qint64> ticks;
         for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {

@@ -1,13 +1,13 @@
 #include "marked_lines.h"
 
+#include "log_text.h"
+
 #include <QList>
 #include <QStringMatcher>
 
 namespace quorvane {
 
 namespace {
-
-const QString kLineEnd = QStringLiteral("\r\n");
 
 struct Piece {
     qsizetype start;

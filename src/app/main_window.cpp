@@ -3,10 +3,10 @@
 #include "analysis_clock.h"
 #include "browser_component.h"
 #include "caption_fit.h"
-#include "fetch_failure.h"
 #include "page_completion.h"
 #include "password_mask.h"
 #include "request_url.h"
+#include "result_sentences.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -159,24 +159,24 @@ void Form1::Form_Load(const QString& applicationPath) {
     designed->move(-designed->width(), designed->y());
 }
 
-void Form1::Command1_Click() { RequestLog(LogKind::System); }
+void Form1::Command1_Click() { requestLog(LogKind::System); }
 
-void Form1::Command2_Click() { RequestLog(LogKind::Security); }
+void Form1::Command2_Click() { requestLog(LogKind::Security); }
 
-void Form1::RequestLog(LogKind kind) {
+void Form1::requestLog(LogKind kind) {
     if (WebBrowser->count() == 2) {
         WebBrowser->unload(1);
         txtLog->setPlainText(QString());
     }
     ClearPending = false;
+    RequestedLog = kind;
     BrowserInstance* browser = WebBrowser->load(1);
     // Visible, yet out of sight: instance 0 was moved left of the window at start-up.
     browser->setVisible(true);
 
     const RouterUrl request = ComposeRouterUrl(typedLogin(), LogPagePath(kind));
-    if (!request.error.isEmpty()) {
-        txtLog->setPlainText(QStringLiteral("The router's log could not be read. ") +
-                             request.error);
+    if (request.failure) {
+        txtLog->setPlainText(LogNotReadText(FailureSentence(*request.failure)));
         return;
     }
     setCursor(Qt::BusyCursor);
@@ -191,19 +191,13 @@ void Form1::endBusy() { unsetCursor(); }
 
 void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
     MaskPassword(txtPass);
-    const CompletionRoute route = RouteCompletion(index, url, ClearPending);
+    const CompletionRoute route = RouteCompletion(index, url, ClearPending, RequestedLog);
     BrowserInstance* browser = WebBrowser->item(1);
     if (route.action == CompletionAction::Ignore) {
         if (index != 1) return;
         endBusy();
-        // Instance 1 only ever completes its log page or the empty page; anything else that came
-        // back instead of the log is said, never passed over in silence.
-        if (url != QLatin1String(kBlankPage)) {
-            const FetchFailure other = FetchFailure::Make(FetchFailure::Kind::OtherPath,
-                                                          QUrl(url).authority(), QUrl(url).path());
-            txtLog->setPlainText(
-                NavigationFailureText(ClearPending, FailureSentence(other), txtLog->toPlainText()));
-        }
+        if (url != QLatin1String(kBlankPage))
+            txtLog->setPlainText(OtherPageText(url, ClearPending, txtLog->toPlainText()));
         return;
     }
     if (route.action == CompletionAction::ReleaseCleared) {
@@ -220,7 +214,11 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
          browser->documentUrl(), txtLog->toPlainText(), CurrentAnalysisClock(locale), locale});
     ClearPending = outcome.clearPending;
     CopyFallbackSaid = CopyFallbackSaid || outcome.copyFellBack;
-    browser->Navigate(outcome.followUp);
+    if (outcome.clearPending) {
+        browser->Submit(outcome.followUp);
+    } else {
+        browser->Navigate(outcome.followUp);
+    }
 
     if (const auto& findings = outcome.findings) {
         txtWANIP->setText(findings->wanIp);

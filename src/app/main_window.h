@@ -1,5 +1,7 @@
 #pragma once
 
+#include "log_kind.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -14,7 +16,6 @@ namespace quorvane {
 
 class WebBrowserCollection;
 struct RouterLogin;
-enum class LogKind;
 
 // The folder of the program with exactly one trailing separator: the copy file's folder.
 QString AppFolderFrom(const QString& applicationPath);
@@ -38,13 +39,15 @@ private:
     void Form_Load(const QString& applicationPath);
     void Command1_Click();
     void Command2_Click();
-    void RequestLog(LogKind kind);
+    void requestLog(LogKind kind);
     RouterLogin typedLogin() const;
     void WebBrowser_DocumentComplete(int index, const QString& url);
     void WebBrowser_NavigateError(int index, const QString& url, const QString& message);
 
     QString AppFolder;
     bool ClearPending = false;
+    // The log the last press asked for: its completions are read as that log.
+    LogKind RequestedLog{};
     // txtLog has said where copies go when AppFolder cannot take them.
     bool CopyFallbackSaid = false;
 

@@ -1,5 +1,7 @@
 #include "log_copy_file.h"
 
+#include "log_text.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QStringEncoder>
@@ -16,8 +18,6 @@
 namespace quorvane {
 
 namespace {
-
-constexpr QStringView kLineEnd = u"\r\n";
 
 QString HeaderText(LogKind kind) {
     switch (kind) {
@@ -54,26 +54,28 @@ QString ShortDateFormatWithFullYear(const QLocale& locale) {
     return widened;
 }
 
-QString FailureSentence(const QString& path, const QString& reason) {
-    return QStringLiteral("The log could not be copied to %1: %2.").arg(path, reason);
+NotARegularFile StandingOf(mode_t mode) {
+    return S_ISDIR(mode)    ? NotARegularFile::Directory
+           : S_ISFIFO(mode) ? NotARegularFile::NamedPipe
+           : S_ISSOCK(mode) ? NotARegularFile::Socket
+           : S_ISCHR(mode)  ? NotARegularFile::CharacterDevice
+           : S_ISBLK(mode)  ? NotARegularFile::BlockDevice
+                            : NotARegularFile::Other;
 }
 
-QString NotRegularReason(mode_t mode) {
-    const char* kind = S_ISDIR(mode)    ? "a directory"
-                       : S_ISFIFO(mode) ? "a named pipe"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : S_ISCHR(mode)  ? "a character device"
-                       : S_ISBLK(mode)  ? "a block device"
-                                        : nullptr;
-    if (!kind) return QStringLiteral("it is not a regular file");
-    return QStringLiteral("it is %1, not a regular file").arg(QLatin1String(kind));
+CopyFileProblem SystemProblem(const QString& path, const QString& reason) {
+    return {path, reason, std::nullopt};
+}
+
+CopyFileProblem NotRegularProblem(const QString& path, mode_t mode) {
+    return {path, {}, StandingOf(mode)};
 }
 
 enum class Fit { Writable, NotRegular, Unwritable };
 
 struct CopyFileCheck {
     Fit fit = Fit::Unwritable;
-    QString reason;  // the system's words when the file does not fit
+    CopyFileProblem problem;  // when the file does not fit
 };
 
 // Whether the copy file at `path`, inside `folder`, can be written or created, told without
@@ -84,14 +86,15 @@ CopyFileCheck CheckCopyFile(const QString& folder, const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     struct stat status {};
     if (::stat(native.constData(), &status) == 0) {
-        if (!S_ISREG(status.st_mode)) return {Fit::NotRegular, NotRegularReason(status.st_mode)};
+        if (!S_ISREG(status.st_mode))
+            return {Fit::NotRegular, NotRegularProblem(path, status.st_mode)};
         if (::access(native.constData(), W_OK) == 0) return {Fit::Writable, {}};
-        return {Fit::Unwritable, qt_error_string(errno)};
+        return {Fit::Unwritable, SystemProblem(path, qt_error_string(errno))};
     }
-    if (errno != ENOENT) return {Fit::Unwritable, qt_error_string(errno)};
+    if (errno != ENOENT) return {Fit::Unwritable, SystemProblem(path, qt_error_string(errno))};
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0)
         return {Fit::Writable, {}};
-    return {Fit::Unwritable, qt_error_string(errno)};
+    return {Fit::Unwritable, SystemProblem(path, qt_error_string(errno))};
 }
 
 // Creates `folder` and its parents when missing; the system's reason when that fails.
@@ -127,26 +130,15 @@ LogCopyPlace ResolveLogCopyFolder(const QString& appFolder, const QString& userD
     QString dataFolder = userDataFolder;
     if (!dataFolder.endsWith(u'/')) dataFolder += u'/';
     const QString dataPath = dataFolder + QLatin1String(kLogCopyFileName);
-    CopyFileCheck inData{Fit::Unwritable, QStringLiteral("no such folder is known")};
+    CopyFileCheck inData;  // with no path: no such folder is known
     if (!userDataFolder.isEmpty()) {
         const QString notMade = MakeFolder(dataFolder);
-        inData = notMade.isEmpty() ? CheckCopyFile(dataFolder, dataPath)
-                                   : CopyFileCheck{Fit::Unwritable, notMade};
+        inData = notMade.isEmpty()
+                     ? CheckCopyFile(dataFolder, dataPath)
+                     : CopyFileCheck{Fit::Unwritable, SystemProblem(dataPath, notMade)};
     }
-    if (inData.fit != Fit::Unwritable) {
-        return {dataFolder,
-                true,
-                QStringLiteral("%1 cannot be written (%2), so the log is copied to %3.")
-                    .arg(appPath, inApp.reason, dataPath),
-                {}};
-    }
-    LogCopyPlace none;
-    none.error =
-        QStringLiteral("The log could not be copied to %1 (%2) nor to %3 (%4).")
-            .arg(appPath, inApp.reason,
-                 userDataFolder.isEmpty() ? QStringLiteral("the user's data folder") : dataPath,
-                 inData.reason);
-    return none;
+    if (inData.fit != Fit::Unwritable) return {dataFolder, true, inApp.problem, {}};
+    return {{}, false, inApp.problem, inData.problem};
 }
 
 LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKind kind,
@@ -166,18 +158,19 @@ LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKi
     const QByteArray native = QFile::encodeName(path);
     struct stat status {};
     if (::stat(native.constData(), &status) == 0 && !S_ISREG(status.st_mode))
-        return {false, FailureSentence(path, NotRegularReason(status.st_mode))};
+        return {false, NotRegularProblem(path, status.st_mode)};
     // Something may take the file's place after the look above. O_NONBLOCK makes opening a pipe
     // fail at once instead of waiting for a reader, and fstat() on what was opened has the last
     // word; on a regular file the flag changes nothing.
     const int fd = ::open(native.constData(),
                           O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) return {false, FailureSentence(path, qt_error_string(errno))};
+    if (fd < 0) return {false, SystemProblem(path, qt_error_string(errno))};
     const bool looked = ::fstat(fd, &status) == 0;
     if (!looked || !S_ISREG(status.st_mode)) {
-        const QString reason = looked ? NotRegularReason(status.st_mode) : qt_error_string(errno);
+        const CopyFileProblem problem = looked ? NotRegularProblem(path, status.st_mode)
+                                               : SystemProblem(path, qt_error_string(errno));
         ::close(fd);
-        return {false, FailureSentence(path, reason)};
+        return {false, problem};
     }
     QFile file;
     // Unbuffered, so that a full disk is reported by write() itself and not later by close().
@@ -185,7 +178,7 @@ LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKi
                    QFileDevice::AutoCloseHandle)) {
         const QString reason = file.errorString();
         ::close(fd);
-        return {false, FailureSentence(path, reason)};
+        return {false, SystemProblem(path, reason)};
     }
     const qint64 sizeBefore = file.size();
 
@@ -207,8 +200,8 @@ LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKi
         reason = file.errorString();
         QFile::resize(path, sizeBefore);
     }
-    if (!ok) return {false, FailureSentence(path, reason)};
-    return {true, QString()};
+    if (!ok) return {false, SystemProblem(path, reason)};
+    return {true, {}};
 }
 
 }  // namespace quorvane

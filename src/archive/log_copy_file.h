@@ -1,20 +1,33 @@
 #pragma once
 
+#include "log_kind.h"
+
 #include <QDate>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 
-namespace quorvane {
+#include <optional>
 
-enum class LogKind { System, Security };
+namespace quorvane {
 
 // The name of the copy file inside the application folder.
 inline constexpr char kLogCopyFileName[] = "syslog.txt";
 
+// What stands where a copy file should be, when it is no regular file.
+enum class NotARegularFile { Directory, NamedPipe, Socket, CharacterDevice, BlockDevice, Other };
+
+// Why a copy file cannot take a copy; result_sentences.h says it to the user. Never holds page
+// content.
+struct CopyFileProblem {
+    QString path;          // the copy file; empty when no folder for it is known at all
+    QString systemReason;  // the system's words, unless `standing` says it
+    std::optional<NotARegularFile> standing;
+};
+
 struct LogCopyResult {
     bool ok = false;
-    QString error;  // a plain sentence for the user when !ok; never holds page content
+    CopyFileProblem problem;  // when !ok
 };
 
 // Where a copy goes: the program's folder, or the user's data folder when the program's folder
@@ -22,8 +35,8 @@ struct LogCopyResult {
 struct LogCopyPlace {
     QString folder;         // ends in a separator; empty when neither folder can take a copy
     bool fellBack = false;  // `folder` is the user's data folder
-    QString notice;         // when fellBack: one line that says where the copy goes and why
-    QString error;          // when `folder` is empty: a plain sentence for the user
+    CopyFileProblem inProgramFolder;  // when fellBack or `folder` is empty
+    CopyFileProblem inDataFolder;     // when `folder` is empty
 };
 
 // The pieces of `logText` split at CR LF that contain "/", in page order, unchanged.

@@ -2,6 +2,7 @@
 
 #include "content_kind.h"
 #include "engine_client.h"
+#include "result_sentences.h"
 
 namespace quorvane {
 
@@ -24,7 +25,7 @@ FetchFailure::Kind FailureOf(EngineFailure failure) {
 }  // namespace
 
 BrowserInstance::BrowserInstance(int index, WebBrowserCollection* collection, QWidget* parent)
-    : QWidget(parent), index_(index), collection_(collection) {
+    : QWidget(parent), index_(index), collection_(collection), keeper_(new CredentialKeeper(this)) {
     setObjectName(QStringLiteral("WebBrowser%1").arg(index));
     setFocusPolicy(Qt::NoFocus);
     deadline_.setSingleShot(true);
@@ -35,12 +36,8 @@ BrowserInstance::BrowserInstance(int index, WebBrowserCollection* collection, QW
 BrowserInstance::~BrowserInstance() { abandonWork(); }
 
 void BrowserInstance::Navigate(const QUrl& url) {
-    abandonWork();
-    bodyText_.clear();
-    documentUrl_.clear();
-    requested_ = url;
-    const quint64 navigation = ++navigation_;
-    if (url.toString() == kBlank) {
+    const quint64 navigation = beginNavigation(url);
+    if (requested_.toString() == kBlank) {
         // Completes like any other navigation: later, on the event loop, never inside this call,
         // and not at all once a newer navigation has started.
         QTimer::singleShot(0, this, [this, navigation] {
@@ -48,16 +45,41 @@ void BrowserInstance::Navigate(const QUrl& url) {
         });
         return;
     }
-    deadline_.start(limits_.pageDeadlineMs);
     // Instance 1 fetches the router's own log page: a redirect may change its query, never the
     // page.
-    auto* fetch = new PageFetch(url, CredentialsFromUserInfo(url), RedirectPolicy::SamePath,
-                                limits_.fetch, this);
-    fetch_ = fetch;
+    PageFetch* fetch = fetchRequested(RedirectPolicy::SamePath);
     connect(fetch, &PageFetch::finished, this, &BrowserInstance::readPage);
+    fetch->start();
+}
+
+// The answer is never read as a page: nothing of it is rendered, and its status alone decides.
+void BrowserInstance::Submit(const QUrl& url) {
+    beginNavigation(url);
+    PageFetch* fetch = fetchRequested(RedirectPolicy::AnyPath);
+    fetch->takeStatusOnly();
+    connect(fetch, &PageFetch::finished, this, [this] {
+        abandonWork();
+        documentUrl_ = requested_;
+        emit DocumentComplete(index_, requested_.toString());
+    });
+    fetch->start();
+}
+
+quint64 BrowserInstance::beginNavigation(const QUrl& url) {
+    abandonWork();
+    bodyText_.clear();
+    documentUrl_.clear();
+    requested_ = keeper_->take(url);
+    return ++navigation_;
+}
+
+PageFetch* BrowserInstance::fetchRequested(RedirectPolicy policy) {
+    deadline_.start(limits_.pageDeadlineMs);
+    auto* fetch = new PageFetch(requested_, keeper_, policy, limits_.fetch, this);
+    fetch_ = fetch;
     connect(fetch, &PageFetch::failed, this,
             qOverload<const FetchFailure&>(&BrowserInstance::fail));
-    fetch->start();
+    return fetch;
 }
 
 void BrowserInstance::readPage(const FetchedPage& page) {
@@ -91,15 +113,11 @@ void BrowserInstance::readPage(const FetchedPage& page) {
 }
 
 // The engine reads the page as a browser shows it: its scripts run and its style sheets apply.
-// Its own requests for its router are fetched here, with the credentials of the page.
+// Its own requests for its router are fetched here, in the window's process.
 void BrowserInstance::renderInEngine() {
-    const FetchCredentials credentials = CredentialsFromUserInfo(requested_);
-    auto* reading = new EngineReading(
-        collection_->engine(), {page_.url, page_.contentType, page_.body},
-        [credentials](const QUrl& url, const FetchLimits& limits, QObject* parent) {
-            return new PageFetch(url, credentials, RedirectPolicy::AnyPath, limits, parent);
-        },
-        limits_.engine, this);
+    auto* reading =
+        new EngineReading(collection_->engine(), {page_.url, page_.contentType, page_.body},
+                          resourceFetcher(), limits_.engine, this);
     reading_ = reading;
     connect(reading, &EngineReading::finished, this, &BrowserInstance::complete);
     connect(reading, &EngineReading::failed, this, [this](EngineFailure failure) {
@@ -108,24 +126,31 @@ void BrowserInstance::renderInEngine() {
     reading->start();
 }
 
+// The page's own requests go to its router with the credentials kept for it; the keeper gives
+// none for any other origin, and none once this instance is gone.
+ResourceFetcher BrowserInstance::resourceFetcher() const {
+    return [keeper = QPointer<CredentialKeeper>(keeper_)](
+               const QUrl& url, const FetchLimits& limits, QObject* parent) {
+        return new PageFetch(url, keeper, RedirectPolicy::AnyPath, limits, parent);
+    };
+}
+
 void BrowserInstance::complete(const QString& text) {
     const QUrl url = page_.url;
     abandonWork();
     bodyText_ = text;
     documentUrl_ = url;
-    documentUrl_.setUserInfo(requested_.userInfo());
     emit DocumentComplete(index_, url.toString());
 }
 
 void BrowserInstance::fail(FetchFailure::Kind kind, const QString& details) {
     const QString address = requested_.host() + u':' + QString::number(requested_.port(80));
-    fail(FetchFailure::Make(kind, address, details));
+    fail(FetchFailure::make(kind, address, details));
 }
 
 void BrowserInstance::fail(const FetchFailure& failure) {
     abandonWork();
-    emit NavigateError(index_, requested_.toString(QUrl::RemoveUserInfo), FailureSentence(failure),
-                       failure.httpStatus);
+    emit NavigateError(index_, requested_.toString(), FailureSentence(failure), failure.httpStatus);
 }
 
 // Handlers of our events may navigate again while a fetch, a reader or a render is still

@@ -37,16 +37,22 @@ public:
     int index() const { return index_; }
 
     // Starts an asynchronous fetch and returns at once; a navigation still under way is
-    // abandoned. The URL's user information is sent as HTTP basic credentials, to the URL's
-    // origin only and only when the router asks for them. "about:blank" completes with an empty
-    // document.
+    // abandoned. The URL's user information is taken out of it and kept by this instance for the
+    // URL's origin, in place of what was kept there: it is sent as HTTP basic credentials to that
+    // origin only, once the router has asked for them, and from then on with every request
+    // there, the page's own included. An address without user information is read with the
+    // credentials kept for its origin. "about:blank" completes with an empty document.
     void Navigate(const QUrl& url);
+    // Sends a request whose answer is the router's word, not a page, like Navigate and with the
+    // same credentials. A 2xx answer, after redirects within the origin, completes it with an
+    // empty document at `url` itself; any other answer is a failure.
+    void Submit(const QUrl& url);
 
     void setLimits(const NavigationLimits& limits) { limits_ = limits; }
 
     // The plain text of the completed document's body, lines ended by CR LF.
     const QString& bodyText() const { return bodyText_; }
-    // The address of the completed document with the user information it was read with.
+    // The address of the completed document, without user information.
     const QUrl& documentUrl() const { return documentUrl_; }
 
 signals:
@@ -55,8 +61,11 @@ signals:
     void NavigateError(int index, const QString& url, const QString& message, int httpStatus);
 
 private:
+    quint64 beginNavigation(const QUrl& url);
+    PageFetch* fetchRequested(RedirectPolicy policy);
     void readPage(const FetchedPage& page);
     void renderInEngine();
+    ResourceFetcher resourceFetcher() const;
     void complete(const QString& text);
     void fail(const FetchFailure& failure);
     void fail(FetchFailure::Kind kind, const QString& details = {});
@@ -65,7 +74,8 @@ private:
     int index_;
     WebBrowserCollection* collection_;
     NavigationLimits limits_;
-    QUrl requested_;  // with the user information its resources are read with
+    CredentialKeeper* keeper_;  // the only holder of the password once Navigate has returned
+    QUrl requested_;            // the address asked for, without user information
     FetchedPage page_;
     QTimer deadline_;
     QPointer<PageFetch> fetch_;

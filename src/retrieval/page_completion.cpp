@@ -1,33 +1,20 @@
 #include "page_completion.h"
 
+#include "log_copy_file.h"
+#include "log_text.h"
+#include "result_sentences.h"
 #include "security_log_analysis.h"
 
 namespace quorvane {
 
-namespace {
-
-const QString kLineEnd = QStringLiteral("\r\n");
-
-QString NotClearedText(const QString& why) {
-    return QStringLiteral("The router's log was not cleared: ") + why;
-}
-
-}  // namespace
-
-CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending) {
+CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending,
+                                LogKind requested) {
     if (index != 1) return {};
     const QUrl parsed(url);
     const QString where = parsed.path() + u'?' + parsed.query();
-    CompletionRoute route;
-    if (where.contains(QLatin1String("syslog"), Qt::CaseInsensitive)) {
-        route.kind = LogKind::System;
-    } else if (where.contains(QLatin1String("seclog"), Qt::CaseInsensitive)) {
-        route.kind = LogKind::Security;
-    } else {
-        return {};
-    }
-    route.action = clearPending ? CompletionAction::ReleaseCleared : CompletionAction::ReadLog;
-    return route;
+    const QLatin1String word(requested == LogKind::System ? "syslog" : "seclog");
+    if (!where.contains(word, Qt::CaseInsensitive)) return {};
+    return {clearPending ? CompletionAction::ReleaseCleared : CompletionAction::ReadLog, requested};
 }
 
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings) {
@@ -39,16 +26,17 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
     if (settings.copyValue == 1) {
         const LogCopyPlace place =
             ResolveLogCopyFolder(settings.appFolder, settings.userDataFolder);
-        const LogCopyResult copy = place.folder.isEmpty()
-                                       ? LogCopyResult{false, place.error}
-                                       : AppendLogCopy(place.folder, logText, kind,
-                                                       settings.clock.now.date(), settings.locale);
-        if (!copy.ok) {
+        if (place.folder.isEmpty()) {
             copied = false;
-            warning = copy.error;
+            warning = NoCopyPlaceSentence(place);
+        } else if (const LogCopyResult copy = AppendLogCopy(
+                       place.folder, logText, kind, settings.clock.now.date(), settings.locale);
+                   !copy.ok) {
+            copied = false;
+            warning = CopyFailureSentence(copy.problem);
         } else if (place.fellBack) {
             outcome.copyFellBack = true;
-            if (!settings.copyFallbackSaid) notice = place.notice;
+            if (!settings.copyFallbackSaid) notice = CopyFallbackNotice(place);
         }
         keptAnyLine = !DatedLogLines(logText).isEmpty();
     }
@@ -57,11 +45,10 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
     if (settings.clearValue != 0) {
         if (!copied) {
             // Clearing now would lose log lines that exist nowhere else.
-            warning += QStringLiteral(" The router's log was not cleared.");
+            warning = ClearSkippedAfterCopyFailure(warning);
         } else if (!keptAnyLine) {
             // A page without a dated line is no log we could keep; clearing gains nothing.
-            warning = QStringLiteral(
-                "The page held no dated log line, so the router's log was not cleared.");
+            warning = NoDatedLineSentence();
         } else {
             outcome.followUp = ClearRequestUrl(settings.logPageUrl, kind);
             outcome.clearPending = true;
@@ -84,8 +71,15 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
 
 QString NavigationFailureText(bool clearPending, const QString& failure,
                               const QString& logBoxText) {
-    if (clearPending) return NotClearedText(failure) + kLineEnd + logBoxText;
-    return QStringLiteral("The router's log could not be read. ") + failure;
+    if (clearPending) return ClearNotConfirmedLine(failure) + kLineEnd + logBoxText;
+    return LogNotReadText(failure);
+}
+
+QString OtherPageText(const QString& url, bool clearPending, const QString& logBoxText) {
+    const QUrl page(url);
+    const FetchFailure other =
+        FetchFailure::make(FetchFailure::Kind::OtherPath, page.authority(), page.path());
+    return NavigationFailureText(clearPending, FailureSentence(other), logBoxText);
 }
 
 }  // namespace quorvane

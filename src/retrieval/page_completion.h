@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log_copy_file.h"
+#include "log_kind.h"
 #include "request_url.h"
 #include "system_log_analysis.h"
 
@@ -27,9 +27,14 @@ struct CompletionRoute {
     LogKind kind = LogKind::System;
 };
 
-// Which log, if any, a completion of instance `index` at `url` is. Only the page's path and query
-// tell: a router whose host name holds one of the words keeps its two logs apart all the same.
-CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending);
+// Which log, if any, a completion of instance `index` at `url` is, while the press's request for
+// the `requested` log is under way. The log is the one the press asked for; the URL only has to
+// name it ("syslog" or "seclog", in any letter case), so a URL that names both is the log asked
+// for, and one that names only the other is no log of this request. Only the page's path and
+// query tell: a router whose host name holds one of the words keeps its two logs apart all the
+// same.
+CompletionRoute RouteCompletion(int index, const QString& url, bool clearPending,
+                                LogKind requested);
 
 // The window's settings at the moment a log page completes.
 struct LogPageSettings {
@@ -38,7 +43,7 @@ struct LogPageSettings {
     QString appFolder;
     QString userDataFolder;         // takes the copy when appFolder cannot
     bool copyFallbackSaid = false;  // the window has already said where such copies go
-    QUrl logPageUrl;                // the page that was read, with the credentials it was read with
+    QUrl logPageUrl;                // the page that was read, as the component reports it
     QString logBoxText;             // what txtLog holds before the analysis
     AnalysisClock clock;
     QLocale locale;
@@ -46,7 +51,7 @@ struct LogPageSettings {
 
 // What the window does with a log page that has been read.
 struct LogPageOutcome {
-    QUrl followUp;  // the clear request, or about:blank
+    QUrl followUp;  // the clear request (to submit, its answer being no page), or about:blank
     bool clearPending = false;
     std::optional<SystemLogFindings> findings;  // the system log's results, all six boxes
     QString logBoxText;                         // the new text of txtLog, for either log
@@ -61,7 +66,12 @@ struct LogPageOutcome {
 LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings);
 
 // The text of txtLog after navigation `failure` of instance 1: a failed fetch replaces the box's
-// text with why no log was read; a failed clear request is put in front of the findings.
+// text with why no log was read; a clear request without a 2xx answer is put in front of the
+// findings.
 QString NavigationFailureText(bool clearPending, const QString& failure, const QString& logBoxText);
+
+// The text of txtLog after instance 1 completed `url`, which is neither its log nor the empty
+// page: said as a failure, never passed over in silence.
+QString OtherPageText(const QString& url, bool clearPending, const QString& logBoxText);
 
 }  // namespace quorvane

@@ -38,21 +38,16 @@ int ParsePort(const QString& text) {
 
 RouterUrl ComposeRouterUrl(const RouterLogin& login, const QString& pathAndQuery) {
     const int port = ParsePort(login.port);
-    if (port < 0) {
-        return {{},
-                QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(login.port)};
-    }
+    if (port < 0)
+        return {{}, FetchFailure::make(FetchFailure::Kind::PortNotANumber, {}, login.port)};
 
     QUrl url;
     url.setScheme(QStringLiteral("http"));
     // StrictMode refuses anything that is not a host name or an IP address ("/", "@", blanks...),
     // so a mistyped address can never turn part of itself into a path or another host.
     url.setHost(login.address, QUrl::StrictMode);
-    if (login.address.isEmpty() || url.host().isEmpty() || !url.isValid()) {
-        return {{},
-                QStringLiteral("The router address \"%1\" is not a valid host name or IP address.")
-                    .arg(login.address)};
-    }
+    if (login.address.isEmpty() || url.host().isEmpty() || !url.isValid())
+        return {{}, FetchFailure::make(FetchFailure::Kind::AddressNotAHost, {}, login.address)};
     url.setPort(port);
     url.setUserName(QString::fromLatin1(kRouterUser));
     // DecodedMode takes every character literally ("%" too); QUrl encodes what the syntax needs.

@@ -1,9 +1,12 @@
 #pragma once
 
-#include "log_copy_file.h"
+#include "fetch_failure.h"
+#include "log_kind.h"
 
 #include <QString>
 #include <QUrl>
+
+#include <optional>
 
 namespace quorvane {
 
@@ -16,8 +19,8 @@ struct RouterLogin {
 
 // A composed URL, or why the typed address or port cannot make one.
 struct RouterUrl {
-    QUrl url;       // valid only when error is empty
-    QString error;  // a plain sentence for the user
+    QUrl url;  // valid only without a failure
+    std::optional<FetchFailure> failure;
 };
 
 inline constexpr char kRouterUser[] = "admin";
@@ -27,7 +30,8 @@ QString LogPagePath(LogKind kind);
 // The request that makes the router clear that log.
 QString ClearLogPath(LogKind kind);
 
-// The clear request for the log page at `logPageUrl`: the same router, the same credentials.
+// The clear request for the log page at `logPageUrl`: the same router, which the browser
+// component gives the credentials it keeps for it.
 QUrl ClearRequestUrl(const QUrl& logPageUrl, LogKind kind);
 
 // http://admin:<password>@<address>:<port><pathAndQuery>. The password is carried whole, whatever

@@ -66,7 +66,7 @@ private slots:
         auto px = [](int t) { return (t + 7) / 15; };
         QCOMPARE(widget->geometry(),
                  QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
-        QCOMPARE(WindowDriver::TextOf(widget), caption);
+        QCOMPARE(WindowDriver::textOf(widget), caption);
         QVERIFY(widget->isVisible());
         QVERIFY(widget->isEnabled());
     }
@@ -188,9 +188,9 @@ private slots:
         QVERIFY(sim.start());
         window_.typeLogin(sim, password);
         // The web engine starts with the first page that needs it, never with the window.
-        QVERIFY(!ProcessTree::OfThisProcess().runs("quorvane-engine"));
+        QVERIFY(!ProcessTree::ofThisProcess().runs("quorvane-engine"));
         QVERIFY(window_.press(button.toLatin1().constData()));
-        QVERIFY(ProcessTree::OfThisProcess().runs("quorvane-engine"));
+        QVERIFY(ProcessTree::ofThisProcess().runs("quorvane-engine"));
         const auto requests = sim.requests();
         // The first request carries no password; the answer to the router's challenge does.
         QCOMPARE(requests.size(), std::size_t(2));
@@ -353,7 +353,7 @@ private slots:
         QVERIFY(sim.start());
         window_.typeLogin(sim, QStringLiteral("demo"));
         QVERIFY(window_.press(button.toLatin1().constData()));
-        QCOMPARE(ProcessTree::OfThisProcess().runs("quorvane-engine"), engine);
+        QCOMPARE(ProcessTree::ofThisProcess().runs("quorvane-engine"), engine);
         if (button == QLatin1String("Command2")) {
             const QString year = QString::number(QDate::currentDate().year());
             QCOMPARE(text("txtLog"), NewestFirst(sim.securityLog(), year, true));

@@ -49,7 +49,7 @@ public:
         if (!widget) qFatal("no control %s", name);
         return widget;
     }
-    QString text(const char* name) const { return TextOf(control(name)); }
+    QString text(const char* name) const { return textOf(control(name)); }
 
     void typeLogin(const routersim::RouterSim& sim, const QString& password) {
         control<QLineEdit>("txtPass")->setText(password);
@@ -78,7 +78,7 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    static QString TextOf(const QWidget* widget) {
+    static QString textOf(const QWidget* widget) {
         if (auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
         if (auto* edit = qobject_cast<const QLineEdit*>(widget)) return edit->text();
         if (auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();

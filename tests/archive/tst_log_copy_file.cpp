@@ -19,8 +19,9 @@
 #include <functional>
 
 #include "log_copy_file.h"
+#include "result_sentences.h"
 
-using quorvane::LogKind;
+using namespace quorvane;
 
 namespace {
 
@@ -128,7 +129,7 @@ private slots:
         QFETCH(QByteArray, header);
         QTemporaryDir dir;
         const auto result = Copy(dir.path() + '/', QString(), kind, locale.constData());
-        QVERIFY2(result.ok, qPrintable(result.error));
+        QVERIFY2(result.ok, qPrintable(CopyFailureSentence(result.problem)));
         QCOMPARE(ReadFile(dir.filePath("syslog.txt")), header);
     }
 
@@ -154,7 +155,7 @@ private slots:
         QFETCH(QByteArray, lines);
         QTemporaryDir dir;
         const auto result = Copy(dir.path() + '/', text);
-        QVERIFY2(result.ok, qPrintable(result.error));
+        QVERIFY2(result.ok, qPrintable(CopyFailureSentence(result.problem)));
         QCOMPARE(ReadFile(dir.filePath("syslog.txt")), kSystemHeader + lines);
     }
 
@@ -234,8 +235,9 @@ private slots:
 
         QVERIFY(!result.ok);
         const QString sentence = "The log could not be copied to " + folder + "syslog.txt: ";
-        QVERIFY2(result.error.startsWith(sentence), qPrintable(result.error));
-        QVERIFY2(result.error.contains(reason, Qt::CaseInsensitive), qPrintable(result.error));
+        const QString error = CopyFailureSentence(result.problem);
+        QVERIFY2(error.startsWith(sentence), qPrintable(error));
+        QVERIFY2(error.contains(reason, Qt::CaseInsensitive), qPrintable(error));
         if (setup == "read-only" || setup == "limit") QCOMPARE(ReadFile(path), before);
         if (reader >= 0) {
             char byte = 0;
@@ -296,13 +298,14 @@ private slots:
                     const quorvane::LogCopyPlace place =
                         quorvane::ResolveLogCopyFolder(programFolder, dataFolder);
                     if (place.folder.isEmpty())
-                        return QStringList{"none", "0", place.error}.join('\n');
+                        return QStringList{"none", "0", NoCopyPlaceSentence(place)}.join('\n');
                     const QString label = place.folder == programFolder      ? "program"
                                           : place.folder == dataFolder + '/' ? "data"
                                                                              : place.folder;
                     const auto copy = Copy(place.folder, "04/12/2007 kept");
-                    return QStringList{label, QString::number(place.fellBack),
-                                       copy.ok ? place.notice : copy.error}
+                    return QStringList{
+                        label, QString::number(place.fellBack),
+                        copy.ok ? CopyFallbackNotice(place) : CopyFailureSentence(copy.problem)}
                         .join('\n');
                 })
                 .split('\n');

@@ -115,7 +115,7 @@ private slots:
 
 private:
     QString Installed(const QString& relative) const { return m_prefix.filePath(relative); }
-    void Validate(const QString& tool, const QString& package, const QStringList& arguments);
+    void validate(const QString& tool, const QString& package, const QStringList& arguments);
 
     QTemporaryDir m_prefix;
 };
@@ -186,7 +186,7 @@ void InstallTest::scalableIconIsSvg() {
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
 }
 
-void InstallTest::Validate(const QString& tool, const QString& package,
+void InstallTest::validate(const QString& tool, const QString& package,
                            const QStringList& arguments) {
     const QString program = QStandardPaths::findExecutable(tool);
     QVERIFY2(!program.isEmpty(),
@@ -197,12 +197,12 @@ void InstallTest::Validate(const QString& tool, const QString& package,
 }
 
 void InstallTest::launcherValidates() {
-    Validate(QStringLiteral("desktop-file-validate"), QStringLiteral("desktop-file-utils"),
+    validate(QStringLiteral("desktop-file-validate"), QStringLiteral("desktop-file-utils"),
              {Installed(kDesktopFile)});
 }
 
 void InstallTest::metainfoValidates() {
-    Validate(QStringLiteral("appstreamcli"), QStringLiteral("appstream"),
+    validate(QStringLiteral("appstreamcli"), QStringLiteral("appstream"),
              {QStringLiteral("validate"), QStringLiteral("--no-net"), Installed(kMetainfoFile)});
 }
 

@@ -1,6 +1,7 @@
 #include "browser_component.h"
 #include "closed_port.h"
 #include "engine_client.h"
+#include "page_completion.h"
 #include "request_url.h"
 #include "retrieval/scripted_router.h"
 #include "router_sim.h"
@@ -90,6 +91,7 @@ private slots:
         const QString url = complete.at(0).at(1).toString();
         QVERIFY(url.endsWith(QStringLiteral("/doc/syslog.htm")));
         QVERIFY2(!url.contains(password), "the reported URL must not carry the password");
+        QVERIFY(browsers_->item(1)->documentUrl().userInfo().isEmpty());
         QVERIFY(browsers_->item(1)->bodyText().contains(QStringLiteral("WAN IP is ")));
         QVERIFY(browsers_->item(1)->bodyText().endsWith(QStringLiteral("\r\n")));
     }
@@ -166,6 +168,45 @@ private slots:
         QVERIFY(complete.at(0).at(1).toString().endsWith(
             QStringLiteral("/doc/syslog.htm?redirected=1")));
         QVERIFY(browsers_->item(1)->bodyText().contains(QStringLiteral("WAN IP is ")));
+    }
+
+    // The clear's answer is the router's word, not a page: any 2xx confirms it, whatever its body.
+    // Like the page's own script, it carries the credentials at once: the router has asked.
+    void clearIsAnsweredByItsStatus_data() {
+        QTest::addColumn<routersim::Fault>("fault");
+        QTest::addColumn<QString>("says");  // in txtLog; empty: confirmed
+        QTest::newRow("200, the log page") << routersim::Fault::None << "";
+        QTest::newRow("200, binary data") << routersim::Fault::BinaryBody << "";
+        QTest::newRow("200, compressed") << routersim::Fault::GzipBody << "";
+        QTest::newRow("204") << routersim::Fault::Status204 << "";
+        QTest::newRow("500") << routersim::Fault::Status500
+                             << "The router did not confirm that it cleared its log: The router "
+                                "answered with an error (HTTP 500 Internal Server Error).\r\n";
+    }
+    void clearIsAnsweredByItsStatus() {
+        QFETCH(routersim::Fault, fault);
+        QFETCH(QString, says);
+        routersim::RouterSim sim({.password = "demo", .style = routersim::PageStyle::ScriptFile});
+        QVERIFY(sim.start());
+        QSignalSpy complete(browsers_, &WebBrowserCollection::DocumentComplete);
+        QSignalSpy failed(browsers_, &WebBrowserCollection::NavigateError);
+        BrowserInstance* browser = freshInstance();
+        browser->Navigate(LogUrl(sim, "demo"));
+        QVERIFY(complete.wait(kWaitMs));
+        sim.setFault(fault);
+        const QUrl clear = ClearRequestUrl(browser->documentUrl(), LogKind::System);
+        browser->Submit(clear);
+        QVERIFY(QTest::qWaitFor([&] { return complete.count() + failed.count() == 2; }, kWaitMs));
+        if (says.isEmpty())
+            QCOMPARE(complete.at(1).at(1).toString(), clear.toString());
+        else
+            QCOMPARE(NavigationFailureText(true, failed.at(0).at(2).toString(), {}), says);
+        QCOMPARE(sim.clearsPerformed(), says.isEmpty() ? 1 : 0);
+        const auto requests =
+            sim.requests();  // the page, challenged and read; its script; the clear
+        QCOMPARE(requests.size(), std::size_t(4));
+        for (std::size_t i = 0; i < requests.size(); ++i)
+            QCOMPARE(requests[i].authorization.empty(), i == 0);
     }
 
     // Limits set on the collection reach the instances it loads.

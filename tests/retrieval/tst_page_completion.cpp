@@ -43,7 +43,7 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("clearPending");
         QTest::addColumn<CompletionAction>("action");
-        QTest::addColumn<LogKind>("kind");
+        QTest::addColumn<LogKind>("kind");  // asked for, and expected when not ignored
         const auto read = CompletionAction::ReadLog;
         const auto ignore = CompletionAction::Ignore;
         const auto release = CompletionAction::ReleaseCleared;
@@ -54,6 +54,9 @@ private slots:
         QTest::newRow("capital letters") << 1 << "http://h/DOC/SYSLOG.HTM" << false << read << sys;
         QTest::newRow("both words: system")
             << 1 << "http://h/seclog/syslog" << false << read << sys;
+        QTest::newRow("both words: security asked for")
+            << 1 << "http://h/seclog/syslog" << false << read << sec;
+        QTest::newRow("the other log") << 1 << "http://h/doc/seclog.htm" << false << ignore << sys;
         QTest::newRow("instance 0") << 0 << "http://h:80/doc/syslog.htm" << false << ignore << sys;
         QTest::newRow("blank page") << 1 << "about:blank" << true << ignore << sys;
         QTest::newRow("other page") << 1 << "http://h/index.htm" << false << ignore << sys;
@@ -68,7 +71,7 @@ private slots:
         QFETCH(bool, clearPending);
         QFETCH(CompletionAction, action);
         QFETCH(LogKind, kind);
-        const CompletionRoute route = RouteCompletion(index, url, clearPending);
+        const CompletionRoute route = RouteCompletion(index, url, clearPending, kind);
         QCOMPARE(route.action, action);
         if (action != CompletionAction::Ignore) QCOMPARE(route.kind, kind);
     }
@@ -137,7 +140,8 @@ private slots:
         QCOMPARE(NavigationFailureText(false, QStringLiteral("No answer."), findings),
                  QStringLiteral("The router's log could not be read. No answer."));
         QCOMPARE(NavigationFailureText(true, QStringLiteral("No answer."), findings),
-                 QStringLiteral("The router's log was not cleared: No answer.\r\nentry\r\n"));
+                 QStringLiteral("The router did not confirm that it cleared its log: No answer."
+                                "\r\nentry\r\n"));
     }
 };
 

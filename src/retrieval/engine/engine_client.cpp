@@ -239,6 +239,10 @@ void EngineReading::onRequest(quint64 request, const QByteArray& method, const Q
     FetchLimits limits = limits_.fetch;
     limits.maxTotalBytes = bytesLeft_;
     PageFetch* fetch = fetcher_(url, limits, this);
+    if (!fetch) {
+        answer(request, nullptr, nullptr);
+        return;
+    }
     fetches_.insert(request, fetch);
     connect(fetch, &PageFetch::finished, this,
             [this, request, fetch](const FetchedPage& page) { answer(request, fetch, &page); });

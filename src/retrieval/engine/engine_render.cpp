@@ -2,6 +2,7 @@
 
 #include "engine_host.h"
 #include "engine_page.h"
+#include "log_text.h"
 #include "process_memory.h"
 #include "router_scheme.h"
 
@@ -42,8 +43,8 @@ constexpr char kReadBodyText[] = R"JS(
 }  // namespace
 
 QString LogTextFromInnerText(QString innerText) {
-    innerText.replace(u'\n', QStringLiteral("\r\n"));
-    if (!innerText.isEmpty() && !innerText.endsWith(u'\n')) innerText += QStringLiteral("\r\n");
+    innerText.replace(u'\n', kLineEnd);
+    if (!innerText.isEmpty() && !innerText.endsWith(u'\n')) innerText += kLineEnd;
     return innerText;
 }
 

@@ -1,16 +1,8 @@
 #include "fetch_failure.h"
 
-#include <QStringList>
-
 namespace quorvane {
 
 namespace {
-
-// Room for the sentence around them: a URL or path is the longest quote, a reason phrase or a
-// coding is only ever a few words.
-constexpr qsizetype kMaxAddress = 80;
-constexpr qsizetype kMaxDetails = 150;
-constexpr qsizetype kMaxReason = 60;
 
 constexpr QChar kEllipsis(0x2026);
 
@@ -33,145 +25,13 @@ bool IsDropped(QChar c) {
     }
 }
 
-QString HttpCode(const FetchFailure& failure) {
-    const QString reason = ShortDetail(failure.details, kMaxReason);
-    return reason.isEmpty() ? QStringLiteral("HTTP %1").arg(failure.httpStatus)
-                            : QStringLiteral("HTTP %1 %2").arg(failure.httpStatus).arg(reason);
-}
-
-QString StatusCode(const FetchFailure& failure) {
-    const QString reason = ShortDetail(failure.details, kMaxReason);
-    return reason.isEmpty() ? QString::number(failure.httpStatus)
-                            : QStringLiteral("%1 (%2)").arg(failure.httpStatus).arg(reason);
-}
-
-// Routers send a user who is not logged in to a page named after the login.
-bool LooksLikeLoginPage(const QString& path) {
-    const QString name = path.section(u'/', -1).toLower();
-    for (const char* word : {"login", "logon", "signin", "sign-in", "sign_in", "auth"}) {
-        if (name.contains(QLatin1String(word))) return true;
-    }
-    return false;
-}
-
-QString HttpStatusSentence(const FetchFailure& failure) {
-    switch (failure.httpStatus) {
-        case 403:
-            return QStringLiteral("The router refused access to the page (%1).")
-                .arg(HttpCode(failure));
-        case 404:
-            return QStringLiteral("The router has no such page (%1).").arg(HttpCode(failure));
-        default:
-            break;
-    }
-    if (failure.httpStatus >= 400)
-        return QStringLiteral("The router answered with an error (%1).").arg(HttpCode(failure));
-    return QStringLiteral("The router answered with status %1 instead of its log page.")
-        .arg(StatusCode(failure));
-}
-
-QString Sentence(const FetchFailure& failure) {
-    using Kind = FetchFailure::Kind;
-    const QString address = ShortDetail(failure.address, kMaxAddress);
-    const QString details = ShortDetail(failure.details, kMaxDetails);
-    switch (failure.kind) {
-        case Kind::InvalidAddress:
-            return QStringLiteral("The address %1 cannot be fetched: only http:// addresses can.")
-                .arg(details);
-        case Kind::HostNotFound:
-            return QStringLiteral("The router address %1 could not be found.").arg(details);
-        case Kind::ConnectionRefused:
-            return QStringLiteral("The router at %1 refused the connection.").arg(address);
-        case Kind::NetworkError:
-            return QStringLiteral("The page could not be fetched from %1 (%2).")
-                .arg(address, details);
-        case Kind::NoAnswer:
-            return QStringLiteral("The router at %1 did not answer within %2.")
-                .arg(address, details);
-        case Kind::Stalled:
-            return QStringLiteral(
-                       "The router at %1 sent nothing for %2 before the page was complete; the "
-                       "fetch was stopped.")
-                .arg(address, details);
-        case Kind::ClosedWithoutAnswer:
-            return QStringLiteral("The router at %1 closed the connection without answering.")
-                .arg(address);
-        case Kind::Cut:
-            return QStringLiteral(
-                       "The router at %1 closed the connection before the page was complete.")
-                .arg(address);
-        case Kind::NotHttp:
-            return QStringLiteral("The router's answer is not an HTTP answer.");
-        case Kind::Malformed:
-            return QStringLiteral("The router's answer breaks the rules of HTTP (%1).")
-                .arg(details);
-        case Kind::HeaderTooLarge:
-            return QStringLiteral("The router sent more than %1 of headers; the fetch was stopped.")
-                .arg(details);
-        case Kind::TooLarge:
-            return QStringLiteral("The page is larger than %1; the fetch was stopped.")
-                .arg(details);
-        case Kind::PasswordRefused:
-            return QStringLiteral("The router refused the password (%1).").arg(HttpCode(failure));
-        case Kind::LoginNotOffered:
-            return QStringLiteral(
-                       "The router asked for a kind of login that this program cannot give (%1).")
-                .arg(HttpCode(failure));
-        case Kind::HttpStatus:
-            return HttpStatusSentence(failure);
-        case Kind::RedirectWithoutTarget:
-            return QStringLiteral(
-                       "The router redirected the request (%1) without a usable address.")
-                .arg(HttpCode(failure));
-        case Kind::TooManyRedirects:
-            return QStringLiteral("The router redirected the request too many times.");
-        case Kind::OtherOrigin:
-            return QStringLiteral(
-                       "The router sent its answer to another address (%1); nothing was read "
-                       "there.")
-                .arg(details);
-        case Kind::OtherPath:
-            return LooksLikeLoginPage(failure.details)
-                       ? QStringLiteral(
-                             "The router answered with a login page instead of its log (%1).")
-                             .arg(details)
-                       : QStringLiteral(
-                             "The router answered with another page instead of its log (%1).")
-                             .arg(details);
-        case Kind::ContentEncoded:
-            return QStringLiteral(
-                       "The router sent its page compressed (%1), which was not asked for.")
-                .arg(details);
-        case Kind::NotAPage:
-            return QStringLiteral("The router answered with something other than a web page (%1).")
-                .arg(details);
-        case Kind::BinaryBody:
-            return QStringLiteral("The router answered with binary data instead of its log page.");
-        case Kind::TooComplex:
-            return QStringLiteral("The router's page is too complex to read.");
-        case Kind::NotShown:
-            return QStringLiteral("The router's page could not be shown.");
-        case Kind::NeverLoaded:
-            return QStringLiteral("The router's page did not finish loading within %1.")
-                .arg(details);
-        case Kind::TooSlow:
-            return QStringLiteral("The router took longer than %1 to send its log page.")
-                .arg(details);
-    }
-    return QStringLiteral("The page could not be fetched from %1.").arg(address);
-}
-
 }  // namespace
 
-FetchFailure FetchFailure::Make(Kind kind, const QString& address, const QString& details,
+FetchFailure FetchFailure::make(Kind kind, const QString& address, const QString& details,
                                 int httpStatus) {
     // Kept a little longer than any sentence quotes them, so that the sentence marks the cut.
     return {kind, httpStatus, ShortDetail(details, kMaxDetails + 1),
             ShortDetail(address, kMaxAddress + 1)};
-}
-
-QString FailureSentence(const FetchFailure& failure) {
-    return ShortDetail(Sentence(failure), kMaxFailureSentence);
 }
 
 QString SizeText(qint64 bytes) {

@@ -6,11 +6,14 @@
 
 namespace quorvane {
 
-// Why a page was not read. FailureSentence() turns it into the one sentence the user sees, so
-// every wording lives in one place and every sentence stays short whatever the router sent. A
-// new way to fail (of rendering, say) is a new kind here and a new case there.
+// Why a page was not read. FailureSentence() of result_sentences.h turns it into the one
+// sentence the user sees, so every wording lives in one place and every sentence stays short
+// whatever the router sent. A new way to fail (of rendering, say) is a new kind here and a new
+// case there.
 struct FetchFailure {
     enum class Kind {
+        PortNotANumber,         // details: the port as typed
+        AddressNotAHost,        // details: the router address as typed
         InvalidAddress,         // details: the address that cannot be fetched
         HostNotFound,           // details: the host name
         ConnectionRefused,      // address: host:port
@@ -46,17 +49,15 @@ struct FetchFailure {
                          // RedirectWithoutTarget the router's reason phrase
     QString address;     // host:port of the router that was asked
 
+    // Room for the sentence around them: a URL or path is the longest quote.
+    static constexpr qsizetype kMaxAddress = 80;
+    static constexpr qsizetype kMaxDetails = 150;
+
     // The fields are cut short and stripped of control characters here, so a failure never
     // carries a router's megabyte into the window.
-    static FetchFailure Make(Kind kind, const QString& address, const QString& details = {},
+    static FetchFailure make(Kind kind, const QString& address, const QString& details = {},
                              int httpStatus = 0);
 };
-
-// The longest that FailureSentence() returns.
-inline constexpr qsizetype kMaxFailureSentence = 300;
-
-// The plain sentence for the user: what happened, with at most a few short quotes of the router.
-QString FailureSentence(const FetchFailure& failure);
 
 // "32 MiB", "64 KiB", "1000 bytes": a limit as the sentences name it.
 QString SizeText(qint64 bytes);

@@ -127,17 +127,12 @@ bool IsRedirect(int status) {
 
 }  // namespace
 
-FetchCredentials CredentialsFromUserInfo(const QUrl& url) {
-    if (url.userInfo().isEmpty()) return {};
-    return {url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded)};
-}
-
-PageFetch::PageFetch(const QUrl& url, const FetchCredentials& credentials, RedirectPolicy policy,
+PageFetch::PageFetch(const QUrl& url, CredentialKeeper* keeper, RedirectPolicy policy,
                      const FetchLimits& limits, QObject* parent)
     : QObject(parent),
       origin_(Bare(url)),
       path_(PathOf(origin_)),
-      credentials_(credentials),
+      keeper_(keeper),
       policy_(policy),
       limits_(limits),
       idle_(new QTimer(this)) {
@@ -179,9 +174,8 @@ void PageFetch::request(const QUrl& target) {
         fail(FetchFailure::Kind::InvalidAddress, target.toString());
         return;
     }
-    parser_ = std::make_unique<HttpResponseParser>(
-        HttpResponseParser::Limits{limits_.maxHeaderBytes, limits_.maxTotalBytes});
-    credentialsSent_ = sendCredentials_;
+    parser_ = std::make_unique<HttpResponseParser>(limits_);
+    credentialsSent_ = keeper_ && keeper_->sendsAtOnce(target);
     socket_ = new QTcpSocket(this);
     socket_->setProxy(QNetworkProxy::NoProxy);  // a router on the local network, always direct
     socket_->setReadBufferSize(kReadBufferBytes);
@@ -206,8 +200,9 @@ QByteArray PageFetch::requestHead() {
         "\r\nAccept: */*\r\n"
         "Accept-Encoding: identity\r\n"
         "Connection: close\r\n";
-    if (sendCredentials_) {
-        const QString pair = credentials_.user + u':' + credentials_.password;
+    if (credentialsSent_ && keeper_) {
+        const FetchCredentials credentials = keeper_->credentialsFor(current_);
+        const QString pair = credentials.user + u':' + credentials.password;
         head += "Authorization: Basic " + pair.toUtf8().toBase64() + "\r\n";
     }
     return head + "\r\n";
@@ -217,7 +212,9 @@ void PageFetch::onReadyRead() {
     QTcpSocket* socket = socket_;
     while (!done_ && socket == socket_ && socket->bytesAvailable() > 0) {
         idle_->start(limits_.idleTimeoutMs);
-        if (parser_->feed(socket->read(kReadPieceBytes)) != HttpResponseParser::State::Incomplete) {
+        const bool whole =
+            parser_->feed(socket->read(kReadPieceBytes)) != HttpResponseParser::State::Incomplete;
+        if (whole || (statusOnly_ && parser_->headerComplete())) {
             answered();
             return;
         }
@@ -292,9 +289,9 @@ void PageFetch::answered() {
     const QString reason = ShortDetailFromBytes(answer.reasonPhrase(), 100);
 
     if (status == 401) {
-        if (!credentialsSent_ && !credentials_.isEmpty() &&
+        if (!credentialsSent_ && keeper_ && !keeper_->credentialsFor(current_).isEmpty() &&
             OffersBasicChallenge(answer.headerValues("WWW-Authenticate"))) {
-            sendCredentials_ = true;  // from now on every request to this origin carries them
+            keeper_->noteChallenge(current_);  // from now on every request there carries them
             request(current_);
         } else {
             fail(credentialsSent_ ? Kind::PasswordRefused : Kind::LoginNotOffered, reason, status);
@@ -323,6 +320,10 @@ void PageFetch::answered() {
         return;
     }
 
+    if (statusOnly_ && status / 100 == 2) {
+        finish({current_, status, answer.header("Content-Type"), {}});
+        return;
+    }
     if (status != 200) {
         fail(Kind::HttpStatus, reason, status);
         return;
@@ -333,8 +334,12 @@ void PageFetch::answered() {
         fail(Kind::ContentEncoded, coding, status);
         return;
     }
-    FetchedPage page{current_, status, answer.header("Content-Type"), parser_->takeBody()};
+    finish({current_, status, answer.header("Content-Type"), parser_->takeBody()});
+}
+
+void PageFetch::finish(const FetchedPage& page) {
     done_ = true;
+    idle_->stop();
     dropSocket();
     parser_.reset();
     emit finished(page);
@@ -345,7 +350,7 @@ void PageFetch::fail(FetchFailure::Kind kind, const QString& details, int status
     idle_->stop();
     dropSocket();
     parser_.reset();
-    emit failed(FetchFailure::Make(kind, address(), details, status));
+    emit failed(FetchFailure::make(kind, address(), details, status));
 }
 
 }  // namespace quorvane

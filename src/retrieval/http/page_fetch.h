@@ -1,5 +1,6 @@
 #pragma once
 
+#include "credential_keeper.h"
 #include "fetch_failure.h"
 #include "http_response_parser.h"
 
@@ -7,6 +8,7 @@
 #include <QList>
 #include <QMetaType>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -18,21 +20,10 @@ class QTimer;
 
 namespace quorvane {
 
-struct FetchLimits {
-    int idleTimeoutMs = 30'000;        // no byte received for this long ends the fetch
-    qint64 maxHeaderBytes = 64 << 10;  // all header blocks of one answer together
-    qint64 maxTotalBytes = 32 << 20;   // header and body of one answer as they travel
+// The limits of each answer, as the parser keeps them, and of the router's silence.
+struct FetchLimits : HttpLimits {
+    int idleTimeoutMs = 30'000;  // no byte received for this long ends the fetch
 };
-
-// Sent only to the origin that was asked for, and only once it asks for them.
-struct FetchCredentials {
-    QString user;
-    QString password;
-    bool isEmpty() const { return user.isEmpty() && password.isEmpty(); }
-};
-
-// The credentials that a URL's user information names (none when it has no user information).
-FetchCredentials CredentialsFromUserInfo(const QUrl& url);
 
 // Whether the WWW-Authenticate fields of a 401 answer offer the Basic scheme among their
 // challenges.
@@ -51,18 +42,24 @@ struct FetchedPage {
 };
 
 // One HTTP/1.1 GET on a connection of its own per request, with redirects followed by hand within
-// the origin that was asked for. Every received byte is counted, so neither an endless header nor
-// an endless body can take more than the limits allow. Emits exactly one of finished() or
-// failed(), unless it is destroyed first: destruction aborts the connection at once, and no
-// signal follows.
+// the origin that was asked for, and the credentials that `keeper` holds for that origin sent
+// when the keeper says so or the router asks for them. Every received byte is counted, so neither
+// an endless header nor an endless body can take more than the limits allow. Emits exactly one of
+// finished() or failed(), unless it is destroyed first: destruction aborts the connection at once,
+// and no signal follows.
 class PageFetch : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxRedirects = 10;
 
-    PageFetch(const QUrl& url, const FetchCredentials& credentials, RedirectPolicy policy,
+    PageFetch(const QUrl& url, CredentialKeeper* keeper, RedirectPolicy policy,
               const FetchLimits& limits, QObject* parent = nullptr);
     ~PageFetch() override;
+
+    // For a request whose answer is the router's yes or no rather than a page: any 2xx status of
+    // the final answer finishes the fetch as soon as its header is in, with no body. Before
+    // start().
+    void takeStatusOnly() { statusOnly_ = true; }
 
     void start();
     // Drops the connection and stays silent from now on; what destruction does, for a fetch that
@@ -81,13 +78,14 @@ private:
     void onSocketError();
     void onIdle();
     void answered();
+    void finish(const FetchedPage& page);
     void fail(FetchFailure::Kind kind, const QString& details = {}, int status = 0);
     void dropSocket();
     QString address() const;
 
     const QUrl origin_;  // scheme, host and port that may see the credentials
     const QString path_;
-    const FetchCredentials credentials_;
+    const QPointer<CredentialKeeper> keeper_;
     const RedirectPolicy policy_;
     const FetchLimits limits_;
 
@@ -95,14 +93,14 @@ private:
     QTcpSocket* socket_ = nullptr;
     QTimer* idle_ = nullptr;
     std::unique_ptr<HttpResponseParser> parser_;
-    bool sendCredentials_ = false;  // the router has asked for them
+    bool statusOnly_ = false;
     bool credentialsSent_ = false;  // with the request now under way
     int redirects_ = 0;
     bool done_ = false;
 };
 
-// Makes the fetch of one of a page's own requests for its router, with whatever credentials its
-// maker keeps for that router; the caller starts it.
+// Makes the fetch of one of a page's own resources, held to `limits`. The page's component
+// supplies it, with the credentials it keeps; it may give none, and the resource is refused.
 using ResourceFetcher =
     std::function<PageFetch*(const QUrl& url, const FetchLimits& limits, QObject* parent)>;
 

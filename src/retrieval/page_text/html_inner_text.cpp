@@ -117,7 +117,7 @@ public:
                 if (!ChildIsRendered(frame.box, child, frame.summaryTaken)) continue;
                 if (textArea &&
                     (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE)) {
-                    text_.AppendPreformatted(TextAreaValue(child->v.text.text));
+                    text_.appendPreformatted(TextAreaValue(child->v.text.text));
                 } else {
                     Visit(child, preformatted);
                 }
@@ -126,7 +126,7 @@ public:
             Close(frame);
             stack_.pop_back();
         }
-        return text_.Finish();
+        return text_.finish();
     }
 
 private:
@@ -137,9 +137,9 @@ private:
             case GUMBO_NODE_CDATA: {
                 const std::string_view text(node->v.text.text);
                 if (preformatted) {
-                    text_.AppendPreformatted(text);
+                    text_.appendPreformatted(text);
                 } else {
-                    text_.AppendCollapsible(text);
+                    text_.appendCollapsible(text);
                 }
                 break;
             }
@@ -175,22 +175,22 @@ private:
             case Box::None:
                 return;
             case Box::Replaced:
-                text_.AppendAtomicInline();
+                text_.appendAtomicInline();
                 return;
             case Box::LineBreak:
-                text_.AppendLineBreak();
+                text_.appendLineBreak();
                 return;
             case Box::InlineBlock:
             case Box::Select:
-                text_.AppendAtomicInline();
-                text_.EndLine();
+                text_.appendAtomicInline();
+                text_.endLine();
                 break;
             case Box::TableRow:
             case Box::TableCell:
-                text_.EndLine();
+                text_.endLine();
                 break;
             default:
-                if (RequiredLineBreaks(box) > 0) text_.RequireLineBreaks(RequiredLineBreaks(box));
+                if (RequiredLineBreaks(box) > 0) text_.requireLineBreaks(RequiredLineBreaks(box));
                 break;
         }
         const bool keepsWhiteSpace = box == Box::Preformatted || box == Box::TextArea;
@@ -201,20 +201,20 @@ private:
         switch (frame.box) {
             case Box::InlineBlock:
             case Box::Select:
-                text_.EndLine();
-                text_.AppendAtomicInline();
+                text_.endLine();
+                text_.appendAtomicInline();
                 break;
             case Box::TableRow:
-                text_.EndLine();
-                if (!IsLastRowOfTable(frame.node)) text_.AppendLineBreak();
+                text_.endLine();
+                if (!IsLastRowOfTable(frame.node)) text_.appendLineBreak();
                 break;
             case Box::TableCell:
-                text_.EndLine();
-                if (!IsLastCellOfRow(frame.node)) text_.AppendTab();
+                text_.endLine();
+                if (!IsLastCellOfRow(frame.node)) text_.appendTab();
                 break;
             default:
                 if (RequiredLineBreaks(frame.box) > 0) {
-                    text_.RequireLineBreaks(RequiredLineBreaks(frame.box));
+                    text_.requireLineBreaks(RequiredLineBreaks(frame.box));
                 }
                 break;
         }

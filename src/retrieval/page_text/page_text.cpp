@@ -6,6 +6,7 @@
 #include "charset_sniffing.h"
 #include "control_char_shield.h"
 #include "html_inner_text.h"
+#include "log_text.h"
 #include "parsed_html.h"
 #include "static_markup.h"
 
@@ -45,7 +46,7 @@ bool NeedsGuessedEncoding(const QByteArray& body, const QByteArray& contentType,
 }
 
 QString RenderedText(const ParsedHtml& parsed) {
-    return UnshieldControlCharacters(RenderedBodyText(parsed.Root()));
+    return UnshieldControlCharacters(RenderedBodyText(parsed.root()));
 }
 
 QString Decode(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
@@ -65,7 +66,7 @@ QString BodyInnerText(const QString& html) {
 
 std::optional<QString> StaticBodyText(const QString& html) {
     const ParsedHtml parsed(ShieldControlCharacters(html).toUtf8());
-    if (!IsStaticMarkup(parsed.Root(), parsed.Source())) return std::nullopt;
+    if (!IsStaticMarkup(parsed.root(), parsed.source())) return std::nullopt;
     return RenderedText(parsed);
 }
 
@@ -76,13 +77,13 @@ QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c == u'\r' || c == u'\n') {
-            lines += QLatin1String("\r\n");
+            lines += kLineEnd;
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
         } else {
             lines += c;
         }
     }
-    if (!lines.isEmpty() && !lines.endsWith(QLatin1String("\r\n"))) lines += QLatin1String("\r\n");
+    if (!lines.isEmpty() && !lines.endsWith(kLineEnd)) lines += kLineEnd;
     return lines;
 }
 

@@ -12,7 +12,7 @@ struct alignas(std::max_align_t) ParsedHtml::Block {
     Block* next;
 };
 
-void* ParsedHtml::Allocate(void* self, size_t size) {
+void* ParsedHtml::allocate(void* self, size_t size) {
     auto* document = static_cast<ParsedHtml*>(self);
     void* memory = std::malloc(sizeof(Block) + size);
     // Gumbo neither checks for failure nor can be unwound through.
@@ -23,7 +23,7 @@ void* ParsedHtml::Allocate(void* self, size_t size) {
     return block + 1;
 }
 
-void ParsedHtml::Release(void* self, void* memory) {
+void ParsedHtml::release(void* self, void* memory) {
     if (memory == nullptr) return;
     auto* document = static_cast<ParsedHtml*>(self);
     Block* block = static_cast<Block*>(memory) - 1;
@@ -38,8 +38,8 @@ void ParsedHtml::Release(void* self, void* memory) {
 
 ParsedHtml::ParsedHtml(QByteArray utf8) : source_(std::move(utf8)) {
     GumboOptions options = kGumboDefaultOptions;
-    options.allocator = &ParsedHtml::Allocate;
-    options.deallocator = &ParsedHtml::Release;
+    options.allocator = &ParsedHtml::allocate;
+    options.deallocator = &ParsedHtml::release;
     options.userdata = this;
     // Gumbo copies the whole stack of open elements into every parse error it records, which on
     // a deeply nested page takes memory that grows with the square of the depth. Nothing here
@@ -57,6 +57,6 @@ ParsedHtml::~ParsedHtml() {
     }
 }
 
-const GumboNode* ParsedHtml::Root() const { return output_ != nullptr ? output_->root : nullptr; }
+const GumboNode* ParsedHtml::root() const { return output_ != nullptr ? output_->root : nullptr; }
 
 }  // namespace quorvane

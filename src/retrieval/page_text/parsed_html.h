@@ -18,14 +18,14 @@ public:
     ParsedHtml& operator=(const ParsedHtml&) = delete;
 
     // The <html> element, or null if the parser gave nothing.
-    const GumboNode* Root() const;
+    const GumboNode* root() const;
     // The text that source positions in the tree refer to.
-    std::string_view Source() const { return {source_.constData(), size_t(source_.size())}; }
+    std::string_view source() const { return {source_.constData(), size_t(source_.size())}; }
 
 private:
     struct Block;
-    static void* Allocate(void* self, size_t size);
-    static void Release(void* self, void* memory);
+    static void* allocate(void* self, size_t size);
+    static void release(void* self, void* memory);
 
     QByteArray source_;        // the tree points into it
     Block* blocks_ = nullptr;  // every live allocation of the parse, doubly linked

@@ -1,5 +1,7 @@
 #include "rendered_text_builder.h"
 
+#include "log_text.h"
+
 #include <QStringDecoder>
 #include <algorithm>
 #include <utility>
@@ -11,17 +13,17 @@ namespace {
 // renders as a space. Form feed and no-break space are ordinary characters.
 bool IsCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kUtf8LineEnd(kLineEnd.data(), kLineEnd.size());
 
 }  // namespace
 
-void RenderedTextBuilder::AppendCollapsible(std::string_view utf8) {
+void RenderedTextBuilder::appendCollapsible(std::string_view utf8) {
     for (const char c : utf8) {
         if (IsCollapsible(c)) {
             if (!atLineStart_) pendingSpace_ = true;
             continue;
         }
-        FlushLineBreaks();
+        flushLineBreaks();
         if (pendingSpace_) text_.push_back(' ');
         pendingSpace_ = false;
         text_.push_back(c);
@@ -29,13 +31,13 @@ void RenderedTextBuilder::AppendCollapsible(std::string_view utf8) {
     }
 }
 
-void RenderedTextBuilder::AppendPreformatted(std::string_view utf8) {
+void RenderedTextBuilder::appendPreformatted(std::string_view utf8) {
     if (utf8.empty()) return;
-    FlushLineBreaks();
+    flushLineBreaks();
     pendingSpace_ = false;
     for (const char c : utf8) {
         if (c == '\n') {
-            text_.append(kLineEnd);
+            text_.append(kUtf8LineEnd);
         } else {
             text_.push_back(c);
         }
@@ -43,48 +45,48 @@ void RenderedTextBuilder::AppendPreformatted(std::string_view utf8) {
     atLineStart_ = utf8.back() == '\n';
 }
 
-void RenderedTextBuilder::RequireLineBreaks(int count) {
+void RenderedTextBuilder::requireLineBreaks(int count) {
     pendingLineBreaks_ = std::max(pendingLineBreaks_, count);
-    EndLine();
+    endLine();
 }
 
-void RenderedTextBuilder::EndLine() {
+void RenderedTextBuilder::endLine() {
     pendingSpace_ = false;
     atLineStart_ = true;
 }
 
-void RenderedTextBuilder::AppendAtomicInline() {
+void RenderedTextBuilder::appendAtomicInline() {
     if (pendingSpace_) {
-        FlushLineBreaks();
+        flushLineBreaks();
         text_.push_back(' ');
         pendingSpace_ = false;
     }
     atLineStart_ = false;
 }
 
-void RenderedTextBuilder::AppendLineBreak() {
-    FlushLineBreaks();
-    text_.append(kLineEnd);
-    EndLine();
+void RenderedTextBuilder::appendLineBreak() {
+    flushLineBreaks();
+    text_.append(kUtf8LineEnd);
+    endLine();
 }
 
-void RenderedTextBuilder::AppendTab() {
-    FlushLineBreaks();
+void RenderedTextBuilder::appendTab() {
+    flushLineBreaks();
     text_.push_back('\t');
-    EndLine();
+    endLine();
 }
 
-void RenderedTextBuilder::FlushLineBreaks() {
+void RenderedTextBuilder::flushLineBreaks() {
     // Required line breaks before any content are dropped, like those after the last.
     if (!text_.empty()) {
-        for (int i = 0; i < pendingLineBreaks_; ++i) text_.append(kLineEnd);
+        for (int i = 0; i < pendingLineBreaks_; ++i) text_.append(kUtf8LineEnd);
     }
     pendingLineBreaks_ = 0;
 }
 
-QString RenderedTextBuilder::Finish() {
+QString RenderedTextBuilder::finish() {
     // The last line of a log needs its line end as much as the others do.
-    if (!text_.empty() && text_.back() != '\n') text_.append(kLineEnd);
+    if (!text_.empty() && text_.back() != '\n') text_.append(kUtf8LineEnd);
     pendingLineBreaks_ = 0;
     pendingSpace_ = false;
     atLineStart_ = true;

@@ -15,25 +15,25 @@ namespace quorvane {
 class RenderedTextBuilder {
 public:
     // Text of an element with collapsing white space.
-    void AppendCollapsible(std::string_view utf8);
+    void appendCollapsible(std::string_view utf8);
     // Text whose white space is kept (pre, textarea and their descendants).
-    void AppendPreformatted(std::string_view utf8);
+    void appendPreformatted(std::string_view utf8);
     // The edge of a block-level box: `count` line breaks at least, 2 for a paragraph.
-    void RequireLineBreaks(int count);
+    void requireLineBreaks(int count);
     // The edge of a box that starts its own lines but asks for no line break (a table cell).
-    void EndLine();
+    void endLine();
     // A replaced or inline-block box: it is content, so spaces on either side of it are kept.
-    void AppendAtomicInline();
+    void appendAtomicInline();
     // Forced line end (<br>, the end of a table row that is not the last).
-    void AppendLineBreak();
+    void appendLineBreak();
     // The separator after a table cell that is not the last of its row.
-    void AppendTab();
+    void appendTab();
 
     // The text with CR LF line ends, ending in CR LF unless empty.
-    QString Finish();
+    QString finish();
 
 private:
-    void FlushLineBreaks();
+    void flushLineBreaks();
 
     std::string text_;  // UTF-8, line ends already CR LF
     int pendingLineBreaks_ = 0;

@@ -30,10 +30,10 @@ struct Outcome {
 // utility processes) without a new command line, so they are that zygote's descendants.
 QList<qint64> Renderers() {
     QList<qint64> renderers;
-    for (const qint64 pid : ProcessTree::OfThisProcess().pids) {
-        const QByteArray command = ProcessTree::CommandLine(pid);
+    for (const qint64 pid : ProcessTree::ofThisProcess().pids) {
+        const QByteArray command = ProcessTree::commandLine(pid);
         if (!command.contains("--type=zygote") || command.contains("--no-zygote-sandbox")) continue;
-        for (const qint64 forked : ProcessTree::Of(pid).pids.mid(1)) {
+        for (const qint64 forked : ProcessTree::of(pid).pids.mid(1)) {
             if (!renderers.contains(forked)) renderers << forked;
         }
     }
@@ -45,7 +45,7 @@ qint64 BusiestRenderer() {
     qint64 busiest = 0;
     qint64 most = -1;
     for (const qint64 pid : Renderers()) {
-        const qint64 ticks = ProcessTree::Of(pid).cpuTicks;
+        const qint64 ticks = ProcessTree::of(pid).cpuTicks;
         if (ticks > most) busiest = pid, most = ticks;
     }
     return busiest;
@@ -119,16 +119,17 @@ class TestEngineRender : public QObject {
         return {url, "text/html; charset=utf-8", html};
     }
 
-    static PageFetch* FetchWithPassword(const QUrl& url, const FetchLimits& limits,
-                                        QObject* parent) {
-        return new PageFetch(url, {QStringLiteral("admin"), QStringLiteral("demo")},
-                             RedirectPolicy::AnyPath, limits, parent);
-    }
+    CredentialKeeper keeper_;
+    const ResourceFetcher fetchWithPassword_ = [this](const QUrl& url, const FetchLimits& limits,
+                                                      QObject* parent) {
+        return new PageFetch(url, &keeper_, RedirectPolicy::AnyPath, limits, parent);
+    };
 
     Outcome render(const QByteArray& html, EngineClient* engine = nullptr,
-                   const ResourceFetcher& fetcher = FetchWithPassword) {
+                   const ResourceFetcher& fetcher = {}) {
         Outcome outcome;
-        EngineReading render(engine ? engine : engine_, document(html), fetcher);
+        EngineReading render(engine ? engine : engine_, document(html),
+                             fetcher ? fetcher : fetchWithPassword_);
         connect(&render, &EngineReading::finished, this, [&](const QString& text) {
             outcome.finished = true;
             outcome.text = text;
@@ -150,6 +151,7 @@ private slots:
         for (const char* variable : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
             qunsetenv(variable);
         QVERIFY(router_.start());
+        keeper_.keep(document({}).url, {QStringLiteral("admin"), QStringLiteral("demo")});
         EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
         engine_ = new EngineClient(this);
     }
@@ -295,20 +297,20 @@ private slots:
         limits.timeoutMs = 1'500;
         limits.memoryBytes = 256ll << 20;
         limits.helperGraceMs = 500;
-        EngineReading reading(engine_, document(html), FetchWithPassword, limits);
+        EngineReading reading(engine_, document(html), fetchWithPassword_, limits);
         QSignalSpy failed(&reading, &EngineReading::failed);
         reading.start();
         // The page's renderer has run its script for a tenth of a second.
         QVERIFY(
-            WaitUntil([] { return ProcessTree::Of(BusiestRenderer()).cpuTicks > 10; }, kWaitMs));
+            WaitUntil([] { return ProcessTree::of(BusiestRenderer()).cpuTicks > 10; }, kWaitMs));
         const qint64 renderer = BusiestRenderer();
         const qint64 helper = engine_->helperPid();
         if (signal > 0) ::kill(pid_t(renderer), signal);
         if (signal < 0) ::kill(pid_t(helper), -signal);
         QVERIFY(failed.wait(kWaitMs));
         QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), failure);
-        QVERIFY(WaitUntil([&] { return !ProcessTree::Alive(renderer); }, kWaitMs));
-        if (signal < 0) QVERIFY(WaitUntil([&] { return !ProcessTree::Alive(helper); }, kWaitMs));
+        QVERIFY(WaitUntil([&] { return !ProcessTree::alive(renderer); }, kWaitMs));
+        if (signal < 0) QVERIFY(WaitUntil([&] { return !ProcessTree::alive(helper); }, kWaitMs));
         QCOMPARE(render("<p>next").text, QStringLiteral("next\r\n"));
     }
 
@@ -316,11 +318,11 @@ private slots:
     void closingTheClientEndsTheEngine() {
         auto* engine = new EngineClient(this);
         QVERIFY(render("<p>x", engine).finished);
-        const QList<qint64> helper = ProcessTree::Of(engine->helperPid()).pids;
+        const QList<qint64> helper = ProcessTree::of(engine->helperPid()).pids;
         QVERIFY(helper.size() > 2);  // the helper, Chromium's zygote, a renderer
         delete engine;
         QVERIFY(WaitUntil(
-            [&] { return std::none_of(helper.begin(), helper.end(), ProcessTree::Alive); },
+            [&] { return std::none_of(helper.begin(), helper.end(), ProcessTree::alive); },
             kWaitMs));
     }
 
@@ -385,12 +387,12 @@ private slots:
         const ResourceFetcher slowFetch = [&](const QUrl&, const FetchLimits& limits,
                                               QObject* parent) {
             const QUrl url(QStringLiteral("http://127.0.0.1:%1/wait.js").arg(slow.port()));
-            return new PageFetch(url, {}, RedirectPolicy::AnyPath, limits, parent);
+            return new PageFetch(url, nullptr, RedirectPolicy::AnyPath, limits, parent);
         };
         bool sandboxed = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, [&] {
-            for (const qint64 pid : ProcessTree::OfThisProcess().pids)
+            for (const qint64 pid : ProcessTree::ofThisProcess().pids)
                 sandboxed = sandboxed || Sandboxed(pid);
         });
         watch.start(50);

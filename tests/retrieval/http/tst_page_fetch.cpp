@@ -1,5 +1,6 @@
 #include "closed_port.h"
 #include "page_fetch.h"
+#include "result_sentences.h"
 #include "retrieval/scripted_router.h"
 #include "router_sim.h"
 
@@ -24,9 +25,9 @@ struct Outcome {
 };
 
 // Runs one fetch to its end and checks that it says exactly one thing.
-Outcome Fetch(const QUrl& url, const FetchCredentials& credentials = kLogin,
-              const FetchLimits& limits = {}, RedirectPolicy policy = RedirectPolicy::SamePath) {
-    PageFetch fetch(url, credentials, policy, limits);
+Outcome Fetch(const QUrl& url, CredentialKeeper& keeper, const FetchLimits& limits = {},
+              RedirectPolicy policy = RedirectPolicy::SamePath) {
+    PageFetch fetch(url, &keeper, policy, limits);
     QSignalSpy finished(&fetch, &PageFetch::finished);
     QSignalSpy failed(&fetch, &PageFetch::failed);
     fetch.start();
@@ -42,6 +43,13 @@ Outcome Fetch(const QUrl& url, const FetchCredentials& credentials = kLogin,
         outcome.sentence = FailureSentence(*outcome.failure);
     }
     return outcome;
+}
+
+Outcome Fetch(const QUrl& url, const FetchCredentials& credentials = kLogin,
+              const FetchLimits& limits = {}, RedirectPolicy policy = RedirectPolicy::SamePath) {
+    CredentialKeeper keeper;
+    keeper.keep(url, credentials);
+    return Fetch(url, keeper, limits, policy);
 }
 
 QUrl SimUrl(const routersim::RouterSim& sim, const QString& path = "/doc/syslog.htm") {
@@ -183,7 +191,7 @@ private slots:
         routersim::RouterSim sim(
             {.password = "demo", .fault = fault, .trickleInterval = std::chrono::seconds(5)});
         QVERIFY(sim.start());
-        const Outcome outcome = Fetch(SimUrl(sim), kLogin, {idleMs, maxHeader, maxTotal});
+        const Outcome outcome = Fetch(SimUrl(sim), kLogin, {{maxHeader, maxTotal}, idleMs});
         if (outcome.failure) qInfo("%s", qPrintable(outcome.sentence));
         QVERIFY(outcome.failure);
         QCOMPARE(int(outcome.failure->kind), kind);
@@ -223,6 +231,21 @@ private slots:
         QCOMPARE(outcome.sentence, expected);
         QVERIFY(target.requests().empty());
         QCOMPARE(Authorizations(sim.requests()), QStringLiteral("-"));
+    }
+
+    // Once its router has asked, every request to that origin carries the credentials at once;
+    // never before, and never to another origin.
+    void credentialsGoAtOnceOnlyWhereAsked() {
+        routersim::RouterSim sim({.password = "demo"});
+        routersim::RouterSim other({.password = "demo"});
+        QVERIFY(sim.start() && other.start());
+        CredentialKeeper keeper;
+        keeper.keep(SimUrl(sim), kLogin);
+        for (const char* path : {"/doc/syslog.htm", "/doc/seclog.htm", "/doc/syslog.js"})
+            QVERIFY(Fetch(SimUrl(sim, path), keeper, {}, RedirectPolicy::AnyPath).page);
+        QCOMPARE(Fetch(SimUrl(other), keeper).failure->kind, Kind::LoginNotOffered);
+        QCOMPARE(Authorizations(sim.requests()), QStringLiteral("-,B,B,B"));
+        QCOMPARE(Authorizations(other.requests()), QStringLiteral("-"));
     }
 
     // Answers the demo router does not give, byte for byte.
@@ -327,7 +350,7 @@ private slots:
             QString(1 << 20, u'x') + QStringLiteral("\x01\x1b[31m\u202e\u2028\x7f\u0085end");
         for (int kind = 0; kind <= int(Kind::ContentEncoded); ++kind) {
             const QString sentence = FailureSentence(
-                FetchFailure::Make(Kind(kind), flood.right(2000), flood + flood, 500));
+                FetchFailure::make(Kind(kind), flood.right(2000), flood + flood, 500));
             QVERIFY2(sentence.size() > 20 && sentence.size() <= kMaxFailureSentence,
                      qPrintable(sentence));
             for (const QChar c : sentence) {
@@ -384,7 +407,7 @@ private slots:
     // Destruction closes the connection there and then, and nothing is said afterwards.
     void destroyingAFetchDropsItsConnection() {
         ScriptedRouter router({});
-        auto* fetch = new PageFetch(router.url(), kLogin, RedirectPolicy::SamePath, {});
+        auto* fetch = new PageFetch(router.url(), nullptr, RedirectPolicy::SamePath, {});
         int emitted = 0;
         connect(fetch, &PageFetch::finished, this, [&] { ++emitted; });
         connect(fetch, &PageFetch::failed, this, [&] { ++emitted; });
