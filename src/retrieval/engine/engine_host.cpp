@@ -1,7 +1,6 @@
 #include "engine_host.h"
 
 #include "engine_page.h"
-#include "engine_render.h"
 #include "page_scripts.h"
 #include "router_scheme.h"
 
@@ -133,16 +132,16 @@ EngineHost::~EngineHost() {
     delete profile_;
 }
 
-void EngineHost::serveOrigin(const QString& originKey, EngineRender* render) {
-    renders_.insert(originKey, render);
-    gate_->setServed(QSet<QString>(renders_.keyBegin(), renders_.keyEnd()));
+void EngineHost::serveOrigin(const QString& originKey, QObject* owner, RequestServer serve) {
+    servers_.insert(originKey, {owner, std::move(serve)});
+    gate_->setServed(QSet<QString>(servers_.keyBegin(), servers_.keyEnd()));
 }
 
-void EngineHost::withdrawOrigin(const QString& originKey, const EngineRender* render) {
-    const auto found = renders_.constFind(originKey);
-    if (found == renders_.cend() || found->data() != render) return;
-    renders_.remove(originKey);
-    gate_->setServed(QSet<QString>(renders_.keyBegin(), renders_.keyEnd()));
+void EngineHost::withdrawOrigin(const QString& originKey, const QObject* owner) {
+    const auto found = servers_.constFind(originKey);
+    if (found == servers_.cend() || found->owner.data() != owner) return;
+    servers_.remove(originKey);
+    gate_->setServed(QSet<QString>(servers_.keyBegin(), servers_.keyEnd()));
 }
 
 EnginePage* EngineHost::newPage() {
@@ -181,12 +180,12 @@ void EngineHost::releasePage(EnginePage* page) {
 }
 
 void EngineHost::serveRequest(QWebEngineUrlRequestJob* job) {
-    const auto found = renders_.constFind(OriginKey(job->requestUrl()));
-    if (found == renders_.cend() || found->isNull()) {
+    const auto found = servers_.constFind(OriginKey(job->requestUrl()));
+    if (found == servers_.cend() || found->owner.isNull()) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    (*found)->serve(job);
+    found->serve(job);
 }
 
 }  // namespace quorvane

@@ -5,18 +5,19 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QWebEngineProfile;
 class QWebEngineUrlRequestJob;
 
 namespace quorvane {
 
-class EngineRender;
 class EnginePage;
 class RouterRequestGate;
 
 // The web engine as the helper runs it: one off-the-record profile that keeps nothing on disk,
-// reaches no network of its own, and serves each page's requests from the render that owns the
-// page's router origin.
+// reaches no network of its own, and hands each page's requests to whoever serves the page's
+// router origin (the page's render).
 class EngineHost : public QObject {
     Q_OBJECT
 public:
@@ -24,9 +25,10 @@ public:
     explicit EngineHost(bool shutWebRtc = true, QObject* parent = nullptr);
     ~EngineHost() override;
 
-    // Requests to `originKey` (see OriginKey) go to `render` until it withdraws.
-    void serveOrigin(const QString& originKey, EngineRender* render);
-    void withdrawOrigin(const QString& originKey, const EngineRender* render);
+    using RequestServer = std::function<void(QWebEngineUrlRequestJob*)>;
+    // Requests to `originKey` (see OriginKey) go to `serve` until `owner` withdraws or goes.
+    void serveOrigin(const QString& originKey, QObject* owner, RequestServer serve);
+    void withdrawOrigin(const QString& originKey, const QObject* owner);
 
     // A page of this profile that has shown nothing yet, owned by the host so that no page
     // outlives the profile; released pages are stopped and deleted once the engine is done with
@@ -41,7 +43,11 @@ private:
 
     RouterRequestGate* gate_ = nullptr;
     QWebEngineProfile* profile_ = nullptr;
-    QHash<QString, QPointer<EngineRender>> renders_;
+    struct Server {
+        QPointer<QObject> owner;
+        RequestServer serve;
+    };
+    QHash<QString, Server> servers_;
     // A page whose renderer is up and idle on the empty page, for the next request.
     QPointer<EnginePage> spare_;
     bool spareReady_ = false;

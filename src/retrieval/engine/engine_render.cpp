@@ -82,7 +82,7 @@ EngineRender::~EngineRender() {
 }
 
 void EngineRender::start() {
-    host_->serveOrigin(originKey_, this);
+    host_->serveOrigin(originKey_, this, [this](QWebEngineUrlRequestJob* job) { serve(job); });
     page_ = host_->newPage();
     connect(page_, &QWebEnginePage::loadingChanged, this, &EngineRender::onLoadingChanged);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,

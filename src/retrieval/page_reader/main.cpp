@@ -1,11 +1,6 @@
 // quorvane-page-reader: reads one page with the static renderer, in a process of its own so that
 // a page built to be slow or to eat memory can be stopped at once and is held to the limits its
-// parent sets (see StaticPageReader).
-//
-// Standard input: the page's Content-Type value on the first line, then the body bytes to the end.
-// Standard output: "text\n" followed by the page's text in UTF-8, or "engine\n" when only the
-// browser engine can give the page's text exactly. Exit status 0; 2 for input without the first
-// line, 3 when the answer could not be written.
+// parent sets (see StaticPageReader). What goes in and comes out: page_reader_protocol.h.
 
 #include <unistd.h>
 
@@ -13,6 +8,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "page_reader_protocol.h"
 #include "page_text.h"
 
 namespace {
@@ -46,16 +42,17 @@ bool WriteAll(int fd, QByteArrayView bytes) {
 }  // namespace
 
 int main() {
+    namespace protocol = quorvane::page_reader_protocol;
     QByteArray body = ReadAll(STDIN_FILENO);
     const qsizetype lineEnd = body.indexOf('\n');
-    if (lineEnd < 0) return 2;
+    if (lineEnd < 0) return protocol::kExitNoTypeLine;
     const QByteArray contentType = body.first(lineEnd);
     body.remove(0, lineEnd + 1);
 
     const std::optional<QString> text = quorvane::StaticPageText(body, contentType);
     body = QByteArray();
-    const bool written =
-        text ? WriteAll(STDOUT_FILENO, "text\n") && WriteAll(STDOUT_FILENO, text->toUtf8())
-             : WriteAll(STDOUT_FILENO, "engine\n");
-    return written ? 0 : 3;
+    const bool written = text ? WriteAll(STDOUT_FILENO, protocol::kTextAnswer) &&
+                                    WriteAll(STDOUT_FILENO, text->toUtf8())
+                              : WriteAll(STDOUT_FILENO, protocol::kEngineAnswer);
+    return written ? 0 : protocol::kExitNotWritten;
 }

@@ -1,5 +1,7 @@
 #include "static_page_reader.h"
 
+#include "page_reader_protocol.h"
+
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -104,13 +106,14 @@ void StaticPageReader::onProcessFinished(bool succeeded) {
     const QByteArray output = process_->readAllStandardOutput();
     if (!succeeded) {
         finish(Outcome::TooComplex);
-    } else if (output == "engine\n") {
+    } else if (output == page_reader_protocol::kEngineAnswer) {
         finish(Outcome::NeedsEngine);
-    } else if (output.startsWith("text\n")) {
+    } else if (output.startsWith(page_reader_protocol::kTextAnswer)) {
         // A leading U+FEFF is text: the page's own byte-order mark went with decoding.
         QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
                                                            QStringConverter::Flag::Stateless);
-        finish(Outcome::Text, decoder.decode(QByteArrayView(output).sliced(5)));
+        finish(Outcome::Text, decoder.decode(QByteArrayView(output).sliced(
+                                  qstrlen(page_reader_protocol::kTextAnswer))));
     } else {
         finish(Outcome::TooComplex);
     }
