@@ -38,6 +38,13 @@ constexpr char kUsage[] =
     "usage: quorvane-bench-probe start-up\n"
     "       quorvane-bench-probe fetch HOST PORT PASSWORD\n";
 
+// Whether the web engine's library is in this process: the window's process should never pay for
+// loading it.
+int EngineMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore") ? 1 : 0;
+}
+
 // The moment the first paint event reaches the window: its window was exposed and the first frame
 // is being drawn. The time is taken on the event loop's next turn, when the frame is complete.
 class FirstFrame : public QObject {
@@ -62,13 +69,6 @@ protected:
 private:
     bool seen_ = false;
 };
-
-// Whether the web engine's library is in this process: the window's process should never pay for
-// loading it.
-int EngineMapped() {
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore") ? 1 : 0;
-}
 
 // The peak resident set of this process so far, in kB, from the kernel's own record.
 long PeakResidentKb() {
