@@ -122,7 +122,8 @@ DemoRouter::DemoRouter(DemoPage page, std::size_t logPageBytes)
     html = QByteArray(text.data(), qsizetype(text.size()));
     paths.push_back("/doc/syslog.htm");
     bytes = text.size();
-    if (page.style == routersim::PageStyle::ScriptFile) {
+    if (page.style == routersim::PageStyle::ScriptFile ||
+        page.style == routersim::PageStyle::ManyResources) {
         paths.emplace_back(routersim::logScriptPath(routersim::LogKind::System));
         bytes += routersim::logScript(log).size();
     }

@@ -58,6 +58,11 @@ inline constexpr DemoPage kScriptFilePage{"script-file", routersim::PageStyle::S
 inline constexpr DemoPage kScriptArrayPage{"script-array", routersim::PageStyle::ScriptArray,
                                            false};
 
+// The log written by one of a dozen scripts and style sheets the page refers to, several of
+// which the router does not have.
+inline constexpr DemoPage kManyResourcesPage{"many-resources", routersim::PageStyle::ManyResources,
+                                             false};
+
 inline constexpr char kDemoPassword[] = "demo";
 
 // The demo router in this process, serving one kind of page on a free loopback port with

@@ -1,7 +1,8 @@
 // Page bytes from a hostile router: decoding, body text extraction, the choice of the static path
-// and text files. The first byte picks the Content-Type header (or says that the header is the
-// input's first line); the rest is the body.
+// and the look at the bytes before it, and text files. The first byte picks the Content-Type
+// header (or says that the header is the input's first line); the rest is the body.
 
+#include "engine_at_first_sight.h"
 #include "fuzz_support.h"
 #include "page_text.h"
 
@@ -177,6 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckBodyText(AsUtf16(data, size));
     CheckTextFile(body, contentType);
     static_cast<void>(IsBinaryBody(body));
+    static_cast<void>(NeedsEngineAtFirstSight(body, contentType));
     static_cast<void>(ClassifyContentType(contentType));
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "browser_component.h"
 
 #include "content_kind.h"
+#include "engine_at_first_sight.h"
 #include "engine_client.h"
 #include "result_sentences.h"
 
@@ -90,6 +91,10 @@ void BrowserInstance::readPage(const FetchedPage& page) {
     }
     if (IsBinaryBody(page.body)) {
         fail(FetchFailure::Kind::BinaryBody);
+        return;
+    }
+    if (NeedsEngineAtFirstSight(page.body, page.contentType)) {
+        renderInEngine();  // the reader would only say so, a process start later
         return;
     }
     auto* reader = new StaticPageReader(limits_.reader, this);

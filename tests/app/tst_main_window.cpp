@@ -343,6 +343,8 @@ private slots:
         QTest::newRow("hidden field split into rows")
             << S::HiddenFieldRows << true << "Command1" << true;
         QTest::newRow("styled lines, hidden help") << S::StyledLines << true << "Command1" << true;
+        QTest::newRow("a dozen files, some missing")
+            << S::ManyResources << false << "Command1" << true;
     }
     void everyPageIsReadAsABrowserShowsIt() {
         QFETCH(routersim::PageStyle, style);

@@ -115,6 +115,24 @@ private slots:
         QCOMPARE(sim.requests().back().authorization, authorization.toStdString());
     }
 
+    // As on real routers, a file that is missing is refused without the password all the same.
+    void everyFileIsBehindTheLogin_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::newRow("style sheet") << "/css/log.css" << 200;
+        QTest::newRow("script") << "/JS/util.js" << 200;
+        QTest::newRow("missing script") << "/js/jquery.min.js" << 404;
+        QTest::newRow("missing page") << "/doc/status.htm" << 404;
+    }
+    void everyFileIsBehindTheLogin() {
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        QCOMPARE(Fetch(Url(sim, path), QByteArray()).status, 401);
+        QCOMPARE(Fetch(Url(sim, path)).status, status);
+    }
+
     void clearEmptiesTheNamedLogOnly_data() {
         QTest::addColumn<QString>("page");
         QTest::newRow("system") << "syslog";

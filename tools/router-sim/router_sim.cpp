@@ -163,18 +163,22 @@ HandlerResponse RouterSim::Impl::handle(const Request& req, Response& res) {
     } else if (route.login) {
         res.status = 200;
         res.set_content(kLoginPage, "text/html; charset=utf-8");
-    } else if (route.script) {
+    } else if (!route.kind) {
+        // Every file but the login page is behind the router's login, a missing one too.
         if (!basicCredentialsMatch(record.authorization, kUser, current.password)) {
             answerStatus(res, 401);
             res.set_header("WWW-Authenticate", kChallenge);
-        } else {
+        } else if (route.script) {
             std::lock_guard lock(mutex);
             res.status = 200;
             res.set_content(logScript(*route.script == LogKind::System ? systemLog : securityLog),
                             "application/javascript; charset=utf-8");
+        } else if (const auto file = servedFile(lowerCase(req.path))) {
+            res.status = 200;
+            res.set_content(std::string(file->body), std::string(file->contentType));
+        } else {
+            answerStatus(res, 404);
         }
-    } else if (!route.kind) {
-        answerStatus(res, 404);
     } else if (fault == Fault::NeverAnswer) {
         {
             std::lock_guard lock(mutex);
@@ -281,7 +285,8 @@ void RouterSim::Impl::answerPage(LogKind kind, Fault fault, const Options& curre
                                   current.plainMarkup);
     if (fault == Fault::DeepNesting) html = nestedPage(kind, current.style, log, label);
     if (isHostileMarkup(fault)) {
-        html = hostilePage(fault, kind, current.style, log, label, current.hostileBytes);
+        html = hostilePage(fault, kind, current.style, log, label, current.hostileBytes,
+                           current.plainMarkup);
     }
     auto page = std::make_shared<const std::string>(encodePage(html, current.charset));
     if (fault == Fault::OctetStream) {
@@ -424,6 +429,9 @@ bool RouterSim::start(const std::string& host, int port) {
     // its workers, and an idle keep-alive connection would hold one for its whole timeout.
     server->set_keep_alive_max_count(1);
     server->set_keep_alive_timeout(1);
+    // The library's queue of connections not yet accepted stays at its five, as short as a small
+    // router's: a client that opens more connections at once has some openings dropped, which
+    // the system tries again only a second later.
     // The library's default adds SO_REUSEPORT, which would let a second simulator share a busy
     // port and take half of its connections; a busy port must make start() fail instead.
     server->set_socket_options([](int sock) {

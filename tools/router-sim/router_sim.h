@@ -9,7 +9,7 @@
 
 namespace routersim {
 
-// How the log is laid out in the page. The last five need a browser that runs scripts and
+// How the log is laid out in the page. The last six need a browser that runs scripts and
 // applies style sheets to show the log at all.
 enum class PageStyle {
     Pre,
@@ -22,6 +22,8 @@ enum class PageStyle {
     ScriptTextArea,   // a text area that a script fills when the page has loaded
     HiddenFieldRows,  // a hidden field that a script splits into table rows
     StyledLines,      // lines kept by white-space: pre, after help text that a style hides
+    ManyResources,    // a dozen scripts and style sheets referred to, some missing (404); served
+                      // ones write the log from the script file and keep its lines apart
 };
 
 // What the server does with a log page request instead of answering normally. Used by tests to

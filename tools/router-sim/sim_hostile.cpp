@@ -56,11 +56,11 @@ bool isHostileMarkup(Fault fault) {
 }
 
 std::string hostilePage(Fault fault, LogKind kind, PageStyle style, std::string_view log,
-                        std::string_view charsetLabel, std::size_t size) {
+                        std::string_view charsetLabel, std::size_t size, bool plainMarkup) {
     if (!isHostileMarkup(fault)) return {};
-    const std::string head = pageHead(kind, charsetLabel, false);
+    const std::string head = pageHead(kind, charsetLabel, false, plainMarkup);
     const std::string block = logBlock(style, log);
-    const std::string tail = pageTail(kind);
+    const std::string tail = pageTail(kind, plainMarkup);
     std::string page = head;
     page.reserve(size + block.size() + tail.size());
     const std::size_t budget = size > page.size() + block.size() + tail.size()

@@ -12,7 +12,7 @@
 namespace routersim {
 namespace {
 
-constexpr std::array<std::pair<PageStyle, std::string_view>, 10> kStyles{{
+constexpr std::array<std::pair<PageStyle, std::string_view>, 11> kStyles{{
     {PageStyle::Pre, "pre"},
     {PageStyle::BrLines, "br"},
     {PageStyle::Table, "table"},
@@ -23,6 +23,7 @@ constexpr std::array<std::pair<PageStyle, std::string_view>, 10> kStyles{{
     {PageStyle::ScriptTextArea, "script-textarea"},
     {PageStyle::HiddenFieldRows, "hidden-field-rows"},
     {PageStyle::StyledLines, "styled-lines"},
+    {PageStyle::ManyResources, "many-resources"},
 }};
 
 constexpr std::array<std::pair<Fault, std::string_view>, 37> kFaults{{

@@ -79,6 +79,54 @@ constexpr std::string_view kWriteLog =
     "function esc(s) { return s.replace(/&/g, '&amp;').replace(/</g, '&lt;'); }\n"
     "document.write('<pre class=\"log\">' + logLines.map(esc).join('\\n') + '</pre>');\n";
 
+// The style sheets and scripts of a ManyResources page, in the order it names them, as the pages
+// of real routers name a dozen files of which several were left out of the firmware. The served
+// ones depend on each other: log.js writes the lines of the log script out with util.js's esc(),
+// and only log.css's white-space keeps them apart.
+struct PageFile {
+    std::string_view path;
+    std::string_view contentType;  // empty: missing on the router
+    std::string_view body;
+};
+
+constexpr std::string_view kCss = "text/css";
+constexpr std::string_view kScript = "application/javascript";
+
+constexpr PageFile kPageFiles[] = {
+    {"/css/base.css", kCss, "body { font-family: Arial, Helvetica, sans-serif; }\n"},
+    {"/css/theme.css", {}, {}},
+    {"/css/menu.css", {}, {}},
+    {"/css/log.css", kCss, ".logtext { white-space: pre; font-family: monospace; }\n"},
+    {"/css/print.css", {}, {}},
+    {"/css/lang_en.css", {}, {}},
+    {"/js/util.js", kScript,
+     "function esc(s) { return s.replace(/&/g, '&amp;').replace(/</g, '&lt;'); }\n"},
+    {"/js/jquery.min.js", {}, {}},
+    {"/js/menu.js", {}, {}},
+    {"/js/lang_en.js", {}, {}},
+    {"/js/log.js", kScript,
+     "document.write('<div class=\"logtext\">' + logLines.map(esc).join('\\n') + '</div>');\n"},
+};
+
+std::string manyFilesBlock(LogKind kind) {
+    std::string block;
+    for (const PageFile& file : kPageFiles) {
+        if (file.path.ends_with(".css")) {
+            block += "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + std::string(file.path) +
+                     "\">\n";
+            continue;
+        }
+        // The log's own script goes just before the one that writes it out.
+        if (file.path == "/js/log.js") {
+            block += "<script type=\"text/javascript\" src=\"" + std::string(logScriptPath(kind)) +
+                     "\"></script>\n";
+        }
+        block +=
+            "<script type=\"text/javascript\" src=\"" + std::string(file.path) + "\"></script>\n";
+    }
+    return block;
+}
+
 std::string_view pagePath(LogKind kind) {
     return kind == LogKind::System ? "/doc/syslog.htm" : "/doc/seclog.htm";
 }
@@ -105,6 +153,15 @@ std::string_view logScriptPath(LogKind kind) {
 }
 
 std::string logScript(std::string_view log) { return logArray(log); }
+
+std::optional<ServedFile> servedFile(std::string_view path) {
+    for (const PageFile& file : kPageFiles) {
+        if (file.path == path && !file.contentType.empty()) {
+            return ServedFile{file.contentType, file.body};
+        }
+    }
+    return std::nullopt;
+}
 
 std::string pageHead(LogKind kind, std::string_view charsetLabel, bool markersInMarkup,
                      bool plainMarkup) {
@@ -185,6 +242,8 @@ std::string logBlock(PageStyle style, std::string_view log, LogKind kind) {
                    "Firewall: example entry. Received time from Time Server. PPP1 Session is up."
                    "</div>\n<div class=\"logtext\">" +
                    escaped(log) + "</div>\n";
+        case PageStyle::ManyResources:
+            return manyFilesBlock(kind);
         case PageStyle::Pre:
             return "<pre class=\"log\">" + escaped(log) + "</pre>\n";
         case PageStyle::TextArea:

@@ -2,6 +2,7 @@
 
 #include "router_sim.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,14 @@ std::string renderPage(LogKind kind, PageStyle style, std::string_view log,
 // Where the ScriptFile style's page reads its log, and that script file's text.
 std::string_view logScriptPath(LogKind kind);
 std::string logScript(std::string_view log);
+
+// A file other than the log script that a ManyResources page refers to and the router serves.
+struct ServedFile {
+    std::string_view contentType;
+    std::string_view body;
+};
+// The file at `path` (lower case), if the router has one there.
+std::optional<ServedFile> servedFile(std::string_view path);
 
 // The page with its log block inside 100,000 nested inline elements, as a hostile router might.
 std::string nestedPage(LogKind kind, PageStyle style, std::string_view log,

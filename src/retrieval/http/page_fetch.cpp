@@ -156,6 +156,7 @@ void PageFetch::abort() {
 }
 
 void PageFetch::dropSocket() {
+    slot_.release();
     if (!socket_) return;
     socket_->disconnect(this);
     socket_->abort();
@@ -176,6 +177,10 @@ void PageFetch::request(const QUrl& target) {
     }
     parser_ = std::make_unique<HttpResponseParser>(limits_);
     credentialsSent_ = keeper_ && keeper_->sendsAtOnce(target);
+    slot_.acquire(address(), [this] { connectToRouter(); });
+}
+
+void PageFetch::connectToRouter() {
     socket_ = new QTcpSocket(this);
     socket_->setProxy(QNetworkProxy::NoProxy);  // a router on the local network, always direct
     socket_->setReadBufferSize(kReadBufferBytes);
@@ -184,7 +189,7 @@ void PageFetch::request(const QUrl& target) {
     connect(socket_, &QTcpSocket::errorOccurred, this, &PageFetch::onSocketError);
     idle_->start(limits_.idleTimeoutMs);
     QTcpSocket* socket = socket_;
-    socket->connectToHost(target.host(), quint16(PortOf(target)));
+    socket->connectToHost(current_.host(), quint16(PortOf(current_)));
     // Buffered until the connection stands, then sent in one piece; unless the attempt has
     // failed already, inside connectToHost().
     if (socket == socket_) socket->write(requestHead());

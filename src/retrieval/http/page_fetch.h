@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connection_slot.h"
 #include "credential_keeper.h"
 #include "fetch_failure.h"
 #include "http_response_parser.h"
@@ -72,6 +73,7 @@ signals:
 
 private:
     void request(const QUrl& target);
+    void connectToRouter();
     QByteArray requestHead();
     void onReadyRead();
     void onDisconnected();
@@ -90,6 +92,7 @@ private:
     const FetchLimits limits_;
 
     QUrl current_;
+    ConnectionSlot slot_;  // a connection of its own, when the router may take one more
     QTcpSocket* socket_ = nullptr;
     QTimer* idle_ = nullptr;
     std::unique_ptr<HttpResponseParser> parser_;

@@ -21,7 +21,7 @@ struct Sniffed {
 
 enum class Prescan { Meta, None };
 
-Sniffed SniffEncoding(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
+Sniffed SniffEncoding(QByteArrayView body, QByteArrayView contentType, Prescan prescan) {
     if (body.startsWith("\xEF\xBB\xBF")) return {"UTF-8", 3};
     if (body.startsWith("\xFE\xFF")) return {"UTF-16BE", 2};
     if (body.startsWith("\xFF\xFE")) return {"UTF-16LE", 2};
@@ -39,7 +39,7 @@ Sniffed SniffEncoding(const QByteArray& body, const QByteArray& contentType, Pre
 // Where nothing names an encoding, browsers guess one from the bytes, and windows-1252 is just
 // one of their guesses. Bytes read the same under every guess only when they are ASCII without
 // an escape, which starts the shifts of ISO-2022-JP.
-bool NeedsGuessedEncoding(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
+bool NeedsGuessedEncoding(QByteArrayView body, QByteArrayView contentType, Prescan prescan) {
     if (SniffEncoding(body, contentType, prescan).named) return false;
     return std::any_of(body.begin(), body.end(),
                        [](char c) { return static_cast<unsigned char>(c) >= 0x80 || c == '\x1B'; });
@@ -55,6 +55,11 @@ QString Decode(const QByteArray& body, const QByteArray& contentType, Prescan pr
 }
 
 }  // namespace
+
+bool NeedsEncodingGuess(QByteArrayView body, QByteArrayView contentType) {
+    const bool text = ClassifyContentType(contentType) == ContentKind::Text;
+    return NeedsGuessedEncoding(body, contentType, text ? Prescan::None : Prescan::Meta);
+}
 
 QString DecodePageBytes(const QByteArray& body, const QByteArray& contentType) {
     return Decode(body, contentType, Prescan::Meta);

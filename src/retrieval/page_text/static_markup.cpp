@@ -83,34 +83,23 @@ bool FollowsTableRows(const GumboNode* columns) {
     return false;
 }
 
+}  // namespace
+
 // The elements of router pages whose static rendering was compared with the engine's, in every
 // combination a page generator made of them. Left out although common: <wbr>, after which the
 // engine drops a line break as it does next to a zero-width space.
-bool IsCheckedElement(const GumboNode* node) {
-    const GumboElement& element = node->v.element;
-    if (element.tag_namespace != GUMBO_NAMESPACE_HTML) return false;
-    switch (element.tag) {
-        // A hidden <html> or <body> is not rendered, and then innerText is the raw text of
-        // every descendant; hidden options and text areas the engine shows all the same.
+bool IsCheckedTag(GumboTag tag) {
+    switch (tag) {
         case GUMBO_TAG_HTML:
         case GUMBO_TAG_BODY:
         case GUMBO_TAG_TEXTAREA:
-            return !HasAttribute(element, "hidden");
         case GUMBO_TAG_OPTION:
         case GUMBO_TAG_OPTGROUP:
-            return !HasAttribute(element, "hidden") && IsInSelect(node);
-        // An image floated by its align attribute leaves the white space before it in the line.
         case GUMBO_TAG_IMG:
-            return !AttributeEquals(element, "align", "left") &&
-                   !AttributeEquals(element, "align", "right");
         case GUMBO_TAG_LINK:
-            return !LinksStyleSheet(element);
         case GUMBO_TAG_LEGEND:
-            return IsCheckedLegend(node);
         case GUMBO_TAG_COLGROUP:
-            return !FollowsTableRows(node);
         case GUMBO_TAG_INPUT:
-            return IsCheckedInputType(element);
         case GUMBO_TAG_HEAD:
         case GUMBO_TAG_TITLE:
         case GUMBO_TAG_META:
@@ -169,6 +158,39 @@ bool IsCheckedElement(const GumboNode* node) {
             return true;
         default:
             return false;
+    }
+}
+
+namespace {
+
+// Of the checked elements, some only in some of their forms and places.
+bool IsCheckedElement(const GumboNode* node) {
+    const GumboElement& element = node->v.element;
+    if (element.tag_namespace != GUMBO_NAMESPACE_HTML || !IsCheckedTag(element.tag)) return false;
+    switch (element.tag) {
+        // A hidden <html> or <body> is not rendered, and then innerText is the raw text of
+        // every descendant; hidden options and text areas the engine shows all the same.
+        case GUMBO_TAG_HTML:
+        case GUMBO_TAG_BODY:
+        case GUMBO_TAG_TEXTAREA:
+            return !HasAttribute(element, "hidden");
+        case GUMBO_TAG_OPTION:
+        case GUMBO_TAG_OPTGROUP:
+            return !HasAttribute(element, "hidden") && IsInSelect(node);
+        // An image floated by its align attribute leaves the white space before it in the line.
+        case GUMBO_TAG_IMG:
+            return !AttributeEquals(element, "align", "left") &&
+                   !AttributeEquals(element, "align", "right");
+        case GUMBO_TAG_LINK:
+            return !LinksStyleSheet(element);
+        case GUMBO_TAG_LEGEND:
+            return IsCheckedLegend(node);
+        case GUMBO_TAG_COLGROUP:
+            return !FollowsTableRows(node);
+        case GUMBO_TAG_INPUT:
+            return IsCheckedInputType(element);
+        default:
+            return true;
     }
 }
 
@@ -345,8 +367,8 @@ bool HasOnlyCheckedCharacters(std::string_view text) {
            !IsWhiteSpaceWithVerticalTab(text);
 }
 
-// A page cut off inside a tag or comment: the engine drops white space still pending in a
-// table at that point, which the parser here keeps.
+}  // namespace
+
 bool EndsInsideMarkup(std::string_view source) {
     const std::size_t open = source.rfind('<');
     if (open == std::string_view::npos || source.find('>', open) != std::string_view::npos) {
@@ -357,6 +379,8 @@ bool EndsInsideMarkup(std::string_view source) {
     return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' ||
            next == '!' || next == '?';
 }
+
+namespace {
 
 // A NUL right after a "<" that opens no tag: the engine's parser keeps it in the text as U+FFFD,
 // where this one drops it as it drops other NULs in text.

@@ -12,4 +12,12 @@ namespace quorvane {
 // the engine's. `root` is the <html> element of a parse of `source`, UTF-8.
 bool IsStaticMarkup(const GumboNode* root, std::string_view source);
 
+// Whether elements of this tag may be rendered statically, in some of their forms at least; a
+// page with any other element needs the engine.
+bool IsCheckedTag(GumboTag tag);
+
+// Whether the source is cut off inside a tag or comment: the engine drops white space still
+// pending in a table at that point, which the parser here keeps.
+bool EndsInsideMarkup(std::string_view source);
+
 }  // namespace quorvane

@@ -419,6 +419,41 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return router.closed == 1; }, kWaitMs));
         QCOMPARE(emitted, 0);
     }
+
+    // A page's dozen files are asked for at once, yet the router never holds more connections
+    // from us than a browser opens: it answers none until that many have asked, so more would show.
+    void opensNoMoreConnectionsToARouterThanABrowser() {
+        QTcpServer router;
+        QVERIFY(router.listen(QHostAddress::LocalHost));
+        qsizetype open = 0, most = 0;
+        QList<QTcpSocket*> asked;
+        connect(&router, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* socket = router.nextPendingConnection()) {
+                most = std::max(most, ++open);
+                connect(socket, &QTcpSocket::readyRead, this, [&, socket] {
+                    if (!socket->peek(4096).endsWith("\r\n\r\n")) return;
+                    asked.append(socket);
+                    if (asked.size() < ConnectionSlot::kPerServer) return;
+                    for (QTcpSocket* answered : std::exchange(asked, {})) {
+                        --open;
+                        answered->write("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx");
+                        answered->disconnectFromHost();
+                    }
+                });
+            }
+        });
+        const QUrl url(QStringLiteral("http://127.0.0.1:%1/f.js").arg(router.serverPort()));
+        int finished = 0;
+        std::vector<std::unique_ptr<PageFetch>> fetches;
+        for (int i = 0; i < 2 * ConnectionSlot::kPerServer; ++i) {
+            fetches.push_back(
+                std::make_unique<PageFetch>(url, nullptr, RedirectPolicy::AnyPath, FetchLimits{}));
+            connect(fetches.back().get(), &PageFetch::finished, this, [&] { ++finished; });
+            fetches.back()->start();
+        }
+        QVERIFY(QTest::qWaitFor([&] { return finished == int(fetches.size()); }, kWaitMs));
+        QCOMPARE(most, qsizetype(ConnectionSlot::kPerServer));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPageFetch)

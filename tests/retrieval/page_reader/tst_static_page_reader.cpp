@@ -8,8 +8,10 @@
 #include <memory>
 #include <optional>
 
+#include "engine_at_first_sight.h"
 #include "page_text.h"
 #include "sim_hostile.h"
+#include "sim_page.h"
 #include "static_page_reader.h"
 
 using quorvane::StaticPageReader;
@@ -99,12 +101,25 @@ private slots:
                                           "a\rb\n")
                                    << QByteArray("text/plain");
         QTest::newRow("empty") << QByteArray() << QByteArray();
+        const std::string log = routersim::makeSystemLog(std::chrono::system_clock::now(), 3);
+        for (int style = 0; style <= int(routersim::PageStyle::ManyResources); ++style) {
+            for (const bool plain : {false, true}) {
+                const auto name = std::string(routersim::styleName(routersim::PageStyle(style)));
+                QTest::newRow((name + (plain ? ", plain markup" : "")).c_str())
+                    << QByteArray::fromStdString(routersim::renderPage(routersim::LogKind::System,
+                                                                       routersim::PageStyle(style),
+                                                                       log, "utf-8", false, plain))
+                    << QByteArray("text/html; charset=utf-8");
+            }
+        }
     }
 
+    // Pages that a look at their bytes sends straight to the engine are those the helper would.
     void givesTheTextOfThisProcess() {
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, contentType);
         const std::optional<QString> expected = quorvane::StaticPageText(body, contentType);
+        QCOMPARE(quorvane::NeedsEngineAtFirstSight(body, contentType), !expected);
         StaticPageReader reader;
         const std::optional<Result> result = Read(reader, body, contentType);
         QVERIFY(result);

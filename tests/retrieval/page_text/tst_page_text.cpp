@@ -6,11 +6,13 @@
 #include <QTest>
 #include <optional>
 
+#include "engine_at_first_sight.h"
 #include "page_text.h"
 
 using quorvane::BodyInnerText;
 using quorvane::ContentKind;
 using quorvane::DecodePageBytes;
+using quorvane::NeedsEngineAtFirstSight;
 using quorvane::StaticBodyText;
 using quorvane::StaticPageText;
 
@@ -351,7 +353,42 @@ private slots:
         QFETCH(bool, isStatic);
         const std::optional<QString> text = StaticBodyText(html);
         QCOMPARE(text.has_value(), isStatic);
+        if (isStatic) QVERIFY(!NeedsEngineAtFirstSight(html.toUtf8(), "text/html; charset=utf-8"));
         if (text) QCOMPARE(*text, BodyInnerText(html));
+    }
+
+    // The look at the bytes that sends a page straight to the engine agrees with the reader, and
+    // text, comments and attribute values that only look like markup do not mislead it.
+    void seesTheEngineAtFirstSight_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<bool>("engine");
+        const auto row = [](const char* name, const char* page, bool engine,
+                            const char* type = "text/html") {
+            QTest::newRow(name) << QByteArray(page) << QByteArray(type) << engine;
+        };
+        row("script", "<p>a<SCRIPT src=x.js></script>", true);
+        row("style element", "<style>p{}</style>a", true);
+        row("style attribute after a slash", "<p/style=color:red>a", true);
+        row("event handler, any case", "<body OnLoad=f()>a", true);
+        row("style sheet among rel tokens", "<link rel='alternate\tStyleSheet' href=a.css>a", true);
+        row("element never checked", "<p>a<iframe src=b.htm></iframe>", true);
+        row("cut off inside a tag", "<p>a</p", true);
+        row("XHTML", "<p>a", true, "application/xhtml+xml");
+        row("unlabelled windows-1252", "<p>caf\xE9", true);
+        row("labelled windows-1252", "<p>caf\xE9", false, "text/html; charset=windows-1252");
+        row("words in text", "<p>script, style and onload</p> 1 < 2", false);
+        row("markup in a comment", "<!-- <script>x</script> --><p>a", false);
+        row("markup in a quoted value", "<p title='<style> onload'>a</p>", false);
+        row("icon link", "<link rel=icon href=f.ico>a", false);
+        row("text file", "<script>", false, "text/plain");
+    }
+    void seesTheEngineAtFirstSight() {
+        QFETCH(QByteArray, page);
+        QFETCH(QByteArray, contentType);
+        QFETCH(bool, engine);
+        QCOMPARE(NeedsEngineAtFirstSight(page, contentType), engine);
+        QCOMPARE(StaticPageText(page, contentType).has_value(), !engine);
     }
 
     void classifiesContentTypes_data() {
