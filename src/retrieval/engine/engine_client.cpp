@@ -1,5 +1,6 @@
 #include "engine_client.h"
 
+#include "process_end.h"
 #include "process_memory.h"
 
 #include <QCoreApplication>
@@ -160,25 +161,9 @@ void EngineClient::killHelper(quint64 culprit, EngineFailure failure) {
 
 void EngineClient::onHelperGone() { killHelper(0, EngineFailure::NotShown); }
 
-// A killed helper takes a moment to give its memory back; QProcess's destructor would wait for
-// that on this thread. So the process object outlives the helper until the system reports the
-// end, and goes with the application at the latest.
 void EngineClient::dropHelper() {
-    QProcess* process = process_;
+    EndWithoutWaiting(process_);
     process_.clear();
-    if (!process) return;
-    process->disconnect(this);
-    if (process->state() == QProcess::NotRunning) {
-        process->deleteLater();
-        return;
-    }
-    process->kill();
-    if (QCoreApplication::instance() == nullptr) {
-        delete process;  // no event loop will report the end
-        return;
-    }
-    process->setParent(QCoreApplication::instance());
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
 }
 
 EngineReading::EngineReading(EngineClient* client, EngineDocument document, ResourceFetcher fetcher,

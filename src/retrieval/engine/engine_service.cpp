@@ -1,6 +1,7 @@
 #include "engine_service.h"
 
 #include "engine_render.h"
+#include "write_all.h"
 
 #include <QCoreApplication>
 
@@ -17,16 +18,6 @@ using engine_protocol::MessageType;
 namespace {
 
 constexpr qsizetype kReadPiece = 1 << 16;
-
-bool WriteAll(int fd, QByteArrayView bytes) {
-    while (!bytes.isEmpty()) {
-        const ssize_t written = ::write(fd, bytes.data(), size_t(bytes.size()));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
-}
 
 }  // namespace
 

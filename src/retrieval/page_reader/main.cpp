@@ -10,6 +10,7 @@
 
 #include "page_reader_protocol.h"
 #include "page_text.h"
+#include "write_all.h"
 
 namespace {
 
@@ -29,16 +30,6 @@ QByteArray ReadAll(int fd) {
     }
 }
 
-bool WriteAll(int fd, QByteArrayView bytes) {
-    while (!bytes.isEmpty()) {
-        const ssize_t written = ::write(fd, bytes.data(), size_t(bytes.size()));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main() {
@@ -51,8 +42,8 @@ int main() {
 
     const std::optional<QString> text = quorvane::StaticPageText(body, contentType);
     body = QByteArray();
-    const bool written = text ? WriteAll(STDOUT_FILENO, protocol::kTextAnswer) &&
-                                    WriteAll(STDOUT_FILENO, text->toUtf8())
-                              : WriteAll(STDOUT_FILENO, protocol::kEngineAnswer);
+    const bool written = text ? quorvane::WriteAll(STDOUT_FILENO, protocol::kTextAnswer) &&
+                                    quorvane::WriteAll(STDOUT_FILENO, text->toUtf8())
+                              : quorvane::WriteAll(STDOUT_FILENO, protocol::kEngineAnswer);
     return written ? 0 : protocol::kExitNotWritten;
 }

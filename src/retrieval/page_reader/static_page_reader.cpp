@@ -1,6 +1,7 @@
 #include "static_page_reader.h"
 
 #include "page_reader_protocol.h"
+#include "process_end.h"
 
 #include <sys/resource.h>
 
@@ -137,26 +138,10 @@ void StaticPageReader::finish(Outcome outcome, const QString& text) {
     emit finished(outcome, text);
 }
 
-// A killed helper takes a moment to give its memory back; QProcess's destructor would wait for
-// that on this thread. So the process object outlives the read until the system reports the end,
-// and goes with the application at the latest.
 void StaticPageReader::abandon() {
     ++reads_;
-    if (!process_) return;
-    QProcess* process = process_;
+    EndWithoutWaiting(process_);
     process_.clear();
-    process->disconnect(this);
-    if (process->state() == QProcess::NotRunning) {
-        process->deleteLater();
-        return;
-    }
-    process->kill();
-    if (QCoreApplication::instance() == nullptr) {
-        delete process;  // no event loop will report the end
-        return;
-    }
-    process->setParent(QCoreApplication::instance());
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
 }
 
 }  // namespace quorvane
