@@ -76,7 +76,6 @@ bool EngineClient::ensureHelper() {
     auto* process = new QProcess(this);
     process_ = process;
     reader_ = engine_protocol::FrameReader(engine_protocol::kMaxFrameToProgram);
-    isolated_ = false;
     // The helper's diagnostics (Chromium's, a sanitizer's) belong with the program's own.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(process, &QProcess::readyReadStandardOutput, this, &EngineClient::onReadyRead);
@@ -127,7 +126,6 @@ void EngineClient::onReadyRead() {
 
 void EngineClient::dispatch(const Message& message) {
     if (message.type == MessageType::Hello) {
-        isolated_ = message.ok;
         SayOnce(message.text);
         return;
     }

@@ -47,8 +47,6 @@ public:
 
     // The helper's process id while it runs; 0 otherwise.
     qint64 helperPid() const;
-    // Whether the running helper has a network of its own (known once it has said hello).
-    bool networkIsolated() const { return isolated_; }
 
 private:
     friend class EngineReading;
@@ -70,7 +68,6 @@ private:
     engine_protocol::FrameReader reader_{engine_protocol::kMaxFrameToProgram};
     QHash<quint64, QPointer<EngineReading>> readings_;
     quint64 lastPage_ = 0;
-    bool isolated_ = false;
 };
 
 // One page read by the engine's helper: the page's bytes go to the helper, each request the page

@@ -87,7 +87,6 @@ int main(int argc, char* argv[]) {
 
     quorvane::engine_protocol::Message hello =
         MessageOf(quorvane::engine_protocol::MessageType::Hello);
-    hello.ok = isolation.isolated;
     QStringList notes;
     if (root) {
         notes << QStringLiteral(

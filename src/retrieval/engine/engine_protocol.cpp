@@ -24,7 +24,7 @@ void WriteFields(QDataStream& out, const Message& m) {
             out << m.page;
             return;
         case MessageType::Hello:
-            out << m.ok << m.text;
+            out << m.text;
             return;
         case MessageType::Request:
             out << m.page << m.request << m.method << m.url;
@@ -59,7 +59,7 @@ std::optional<Message> ReadFields(QDataStream& in) {
             in >> m.page;
             break;
         case MessageType::Hello:
-            in >> m.ok >> m.text;
+            in >> m.text;
             break;
         case MessageType::Request:
             in >> m.page >> m.request >> m.method >> m.url;

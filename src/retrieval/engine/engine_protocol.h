@@ -30,7 +30,7 @@ enum class MessageType : quint8 {
     Answer = 2,  // page, request, ok, contentType, body: what the router gave for a request
     Close = 3,   // page: stop it at once; nothing more is said of it
     // helper -> program
-    Hello = 10,    // ok, text: up, and whether its network is shut away (text says why not)
+    Hello = 10,    // text: up, and what it has to say of itself (its network not shut away, say)
     Request = 11,  // page, request, method, url: the page wants this resource of its router
     Cancel = 12,   // page, request: the page no longer wants it
     Text = 13,     // page, text: the page's body text, lines ended by CR LF

@@ -51,6 +51,13 @@ qint64 BusiestRenderer() {
     return busiest;
 }
 
+// Which network namespace a process is in.
+QByteArray NetworkOf(qint64 pid) {
+    char target[64] = {};
+    const QByteArray link = "/proc/" + QByteArray::number(pid) + "/ns/net";
+    return ::readlink(link.constData(), target, sizeof target - 1) > 0 ? target : "none";
+}
+
 // Chromium's sandbox holds the process to a seccomp filter.
 bool Sandboxed(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
@@ -407,6 +414,9 @@ private slots:
                                                  "frame %1,top %1")
                                       .arg(made));
         QCOMPARE(sandboxed, ordinaryUser);
+        // The helper's own network is a namespace other than the test's.
+        QCOMPARE(NetworkOf(engine.helperPid()) != NetworkOf(::getpid()),
+                 !without.contains(QLatin1String("network")));
         QFile recorded(lookups);
         const QString names =
             recorded.open(QIODevice::ReadOnly) ? QString::fromUtf8(recorded.readAll()) : QString();
