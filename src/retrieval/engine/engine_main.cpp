@@ -47,9 +47,9 @@ Pipes TakePipes() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // The helper never outlives the program, however the program ends.
+    // The helper never outlives the program, however the program ends; had the program gone
+    // before this line, the end of the input pipe says so.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() == 1) return 1;
     const Pipes pipes = TakePipes();
     if (pipes.in < 0 || pipes.out < 0) return 1;
 
