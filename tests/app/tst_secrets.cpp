@@ -1,5 +1,6 @@
 #include "window_driver.h"
 
+#include <QStringDecoder>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -59,6 +60,10 @@ class TestSecrets : public QObject {
 
     WindowDriver window_;
 
+    QTemporaryDir work_;
+    // Everything the window sends the engine's helper, as a wrapper copies it on its way.
+    QString enginesInput_ = work_.filePath(QStringLiteral("engine-input"));
+
     void expectNoLeak(const QString& where, const QString& text) {
         for (const QString& disguise : Disguises())
             QVERIFY2(!text.contains(disguise), qPrintable(where + QStringLiteral(" leaks it")));
@@ -66,7 +71,12 @@ class TestSecrets : public QObject {
 
 private slots:
     void initTestCase() { qInstallMessageHandler(Collect); }
-    void init() { QVERIFY(window_.open()); }
+    void init() {
+        QVERIFY(window_.open());
+        quorvane::EngineClient::setCommand({QStringLiteral("sh"), QStringLiteral("-c"),
+                                            QStringLiteral("tee -a \"$0\" | \"$1\""), enginesInput_,
+                                            QStringLiteral(QUORVANE_ENGINE_HELPER)});
+    }
     void cleanup() { window_.close(); }
 
     void passwordNeverLeaks_data() {
@@ -115,6 +125,15 @@ private slots:
         expectNoLeak(QStringLiteral("a message"), g_messages.join(u'\n'));
         expectNoLeak(QStringLiteral("the window title"), window_.form->windowTitle());
         expectNoLeak(QStringLiteral("the terminal"), terminal.text());
+        // The helper is sent addresses and text as UTF-16, pages as they came.
+        QFile input(enginesInput_);
+        const QByteArray sent = input.open(QIODevice::ReadOnly) ? input.readAll() : QByteArray();
+        if (style != routersim::PageStyle::Pre) QVERIFY(sent.contains("/doc/syslog.htm"));
+        for (const QByteArray& bytes : {sent, sent.mid(1)}) {
+            QStringDecoder utf16(QStringConverter::Utf16BE);
+            expectNoLeak(QStringLiteral("the engine's input"),
+                         QString::fromUtf8(bytes) + QString(utf16.decode(bytes)));
+        }
     }
 };
 
