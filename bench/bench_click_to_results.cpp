@@ -9,6 +9,7 @@
 #include "bench_inputs.h"
 #include "click_timer.h"
 #include "demo_page_benchmark.h"
+#include "event_wait.h"
 #include "main_window.h"
 #include "spawn_program.h"
 
@@ -179,21 +180,25 @@ void BM_CurlFetch(benchmark::State& state, DemoPage page, std::size_t logPageByt
 }
 
 [[maybe_unused]] const bool kRegistered = [] {
-    const std::pair<DemoPage, std::size_t> warm[] = {
-        {kDemoPage, 64 * kKiB},  {kDemoPage, 4 * kMiB},        {kStaticPage, 64 * kKiB},
-        {kStaticPage, 4 * kMiB}, {kScriptFilePage, 64 * kKiB}, {kScriptArrayPage, 64 * kKiB}};
-    for (const auto& [page, bytes] : warm) {
-        RegisterDemoPageBenchmark("BM_ClickToResults", BM_ClickToResults, page, bytes)
-            ->MinTime(1.0);
-        RegisterDemoPageBenchmark("BM_CurlFetch", BM_CurlFetch, page, bytes)->MinTime(1.0);
-    }
-    // Not beside curl: a browser asks for the files the router lacks, and curl fails on them.
-    RegisterDemoPageBenchmark("BM_ClickToResults", BM_ClickToResults, kManyResourcesPage, 64 * kKiB)
-        ->MinTime(1.0);
-    // A new program for every press: a few presses make a repetition.
-    for (const DemoPage& page : {kStaticPage, kScriptFilePage, kScriptArrayPage}) {
+    // Every layout at the size of a router's everyday log, warm and cold. A new program for every
+    // cold press: a few presses make a repetition.
+    for (const DemoPage& page : kEveryDemoPage) {
+        RegisterDemoPageBenchmark("BM_ClickToResults", BM_ClickToResults, page, 64 * kKiB)
+            ->MinTime(0.5);
         RegisterDemoPageBenchmark("BM_ClickToResultsCold", BM_ClickToResultsCold, page, 64 * kKiB)
             ->Iterations(3);
+    }
+    for (const DemoPage& page : {kDemoPage, kStaticPage}) {
+        RegisterDemoPageBenchmark("BM_ClickToResults", BM_ClickToResults, page, 4 * kMiB)
+            ->MinTime(1.0);
+    }
+    // curl beside the pages whose every file it can fetch: a browser also asks for the files the
+    // router lacks, and curl fails on them.
+    const std::pair<DemoPage, std::size_t> fetched[] = {
+        {kDemoPage, 64 * kKiB},  {kDemoPage, 4 * kMiB},        {kStaticPage, 64 * kKiB},
+        {kStaticPage, 4 * kMiB}, {kScriptFilePage, 64 * kKiB}, {kScriptArrayPage, 64 * kKiB}};
+    for (const auto& [page, bytes] : fetched) {
+        RegisterDemoPageBenchmark("BM_CurlFetch", BM_CurlFetch, page, bytes)->MinTime(1.0);
     }
     return true;
 }();

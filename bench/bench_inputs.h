@@ -63,6 +63,28 @@ inline constexpr DemoPage kScriptArrayPage{"script-array", routersim::PageStyle:
 inline constexpr DemoPage kManyResourcesPage{"many-resources", routersim::PageStyle::ManyResources,
                                              false};
 
+// Every layout of the demo router's log page: the ones without script also in plain markup, which
+// the page reader reads, and all of them with the router's own style sheet and script, which send
+// them to the engine.
+inline constexpr DemoPage kEveryDemoPage[] = {
+    kStaticPage,
+    {"static-br", routersim::PageStyle::BrLines, true},
+    {"static-table", routersim::PageStyle::Table, true},
+    {"static-textarea", routersim::PageStyle::TextArea, true},
+    {"static-div", routersim::PageStyle::DivLines, true},
+    kDemoPage,
+    {"br", routersim::PageStyle::BrLines, false},
+    {"table", routersim::PageStyle::Table, false},
+    {"textarea", routersim::PageStyle::TextArea, false},
+    {"div", routersim::PageStyle::DivLines, false},
+    kScriptArrayPage,
+    kScriptFilePage,
+    {"script-textarea", routersim::PageStyle::ScriptTextArea, false},
+    {"hidden-field-rows", routersim::PageStyle::HiddenFieldRows, false},
+    {"styled-lines", routersim::PageStyle::StyledLines, false},
+    kManyResourcesPage,
+};
+
 inline constexpr char kDemoPassword[] = "demo";
 
 // The demo router in this process, serving one kind of page on a free loopback port with

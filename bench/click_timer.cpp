@@ -38,10 +38,4 @@ bool ClickTimer::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void PauseBetweenPresses() {
-    QEventLoop loop;
-    QTimer::singleShot(kPauseBetweenPressesMs, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 }  // namespace quorvane::bench

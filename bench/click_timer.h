@@ -34,10 +34,4 @@ private:
     qint64 elapsedNs_ = -1;
 };
 
-// A user's presses are seconds apart, and the program uses that time to make ready for the next
-// one (the web engine brings up the renderer of the next page): the event loop runs for this long
-// between two timed presses.
-inline constexpr int kPauseBetweenPressesMs = 300;
-void PauseBetweenPresses();
-
 }  // namespace quorvane::bench
