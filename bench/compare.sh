@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Builds the benchmarks, runs them and the tools a user could take instead on the same data, and
-# prints the tables: body text against Chromium's innerText, the system log analysis against
-# grep, click to results against curl on the demo router (static, styled and scripted pages, warm
-# and cold), linear scaling, start-up, and the peak memory of all the program's processes against
-# Chromium's. Installs what is missing with apt-get (through sudo when not root). Takes about ten
-# minutes; the machine should be otherwise quiet, since everything is timed.
+# Builds the benchmarks, runs them and what a user could take instead on the same data, and prints
+# the tables. First what a user waits for: the press to the results drawn for every page layout of
+# the demo router, warm and cold, beside the engine's own floor (a bare engine reading the same
+# page, quorvane-bench-engine-floor) and beside Chromium opening the router's page over HTTP with
+# the login (chromium_http.py), with the targets judged in this run; then the start-up. Then body
+# text against Chromium's innerText of a local file, the system log analysis against grep, click
+# to results against curl, linear scaling and the peak memory of all the program's processes
+# against Chromium's. Installs what is missing with apt-get (through sudo when not root). Takes
+# about half an hour; the machine should be otherwise quiet, since everything is timed, and every
+# row carries the load average it ran under.
 #
 # With --hostile it measures the pages built to be slow or hungry instead: for each, the time from
 # the press to the result or the failure through the window with its default limits, how it
@@ -41,6 +45,11 @@ stop_router() {
 }
 cleanup() {
     stop_router
+    # What a run that stopped early has measured is kept too.
+    if [[ -n "${QUORVANE_BENCH_KEEP:-}" && -z "$hostile_sizes" ]]; then
+        mkdir -p "$QUORVANE_BENCH_KEEP"
+        cp "$work"/*.json "$work"/*.txt "$QUORVANE_BENCH_KEEP"/ 2>/dev/null || true
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -67,7 +76,8 @@ say "building in $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DQUORVANE_BUILD_BENCHMARKS=ON -DQUORVANE_BUILD_TESTS=OFF >/dev/null
 nice -n 10 cmake --build "$build" --target quorvane-bench quorvane-bench-probe \
-    quorvane-bench-data quorvane-router-sim quorvane-page-reader >/dev/null
+    quorvane-bench-engine-floor quorvane-bench-data quorvane-router-sim quorvane-page-reader \
+    quorvane-engine >/dev/null
 bin="$build/bench"
 router="$build/tools/router-sim/quorvane-router-sim"
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
@@ -81,6 +91,17 @@ start_router() {
     read -r _ _ _ host port < <(head -1 "$work/router.out") && [[ -n "$port" ]]
 }
 
+# The demo router's options for a page as the benchmarks name it: "demo" is its default page (pre
+# layout, with the router's own style sheet and script), "static-br" the br layout without them.
+page_options() {
+    case "$1" in
+        demo) echo "--style pre" ;;
+        static) echo "--style pre --plain-markup" ;;
+        static-*) echo "--style ${1#static-} --plain-markup" ;;
+        *) echo "--style $1" ;;
+    esac
+}
+
 machine() {
     echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'),"\
          "$(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo) memory;" \
@@ -92,6 +113,9 @@ machine() {
 }
 
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+
+# Adds the load average now to a measurement's JSON, so that every row states what it ran under.
+note_load() { [[ -f "$1" ]] && python3 "$here/compare_report.py" note-load "$1" || true; }
 
 # --- the hostile pages -----------------------------------------------------------------------------
 if [[ -n "$hostile_sizes" ]]; then
@@ -119,6 +143,7 @@ if [[ -n "$hostile_sizes" ]]; then
             python3 "$here/compare_report.py" peak-memory "$results/$name.quorvane.json" \
                 --timeout 120 --keep-going -- "$bin/quorvane-bench-probe" fetch "$host" "$port" demo ||
                 say "$name: the measurement of Quorvane failed"
+            note_load "$results/$name.quorvane.json"
             stop_router
             say "$name: Chromium"
             # Stopped at two minutes, or should its processes together pass 4 GiB: the machine is
@@ -127,6 +152,7 @@ if [[ -n "$hostile_sizes" ]]; then
                 "$here/chromium_inner_text.html" 120 "$results/$name.chromium.json" \
                 "${QUORVANE_BENCH_CHROMIUM_MAX_MIB:-4096}" ||
                 say "$name: the measurement of Chromium failed"
+            note_load "$results/$name.chromium.json"
         done
     done
     machine
@@ -135,9 +161,25 @@ if [[ -n "$hostile_sizes" ]]; then
 fi
 
 # --- our own benchmarks --------------------------------------------------------------------------
-say "Google Benchmark (about seven minutes)"
+say "Google Benchmark (about twenty minutes)"
 "$bin/quorvane-bench" --benchmark_repetitions=5 --benchmark_min_time=0.3 \
-    --benchmark_out="$work/bench.json" --benchmark_out_format=json >"$work/bench.txt" 2>/dev/null
+    --benchmark_out="$work/bench.json" >"$work/bench.txt" 2>/dev/null
+
+say "the engine's floor (about four minutes)"
+"$bin/quorvane-bench-engine-floor" --benchmark_repetitions=5 \
+    --benchmark_out="$work/floor.json" >"$work/floor.txt" 2>/dev/null
+
+# --- Chromium opening the router's page over HTTP ------------------------------------------------
+say "Chromium over HTTP: every page, cold and warm (about four minutes)"
+lines_64k="$("$bin/quorvane-bench-data" firewall-lines 65536)"
+for page in static static-br static-table static-textarea static-div demo br table textarea div \
+            script-array script-file script-textarea hidden-field-rows styled-lines many-resources; do
+    # shellcheck disable=SC2046  # the options are words
+    start_router $(page_options "$page") --firewall-lines "$lines_64k"
+    python3 "$here/chromium_http.py" "http://admin:demo@$host:$port/doc/syslog.htm" \
+        "$lines_64k" "$work/chromium-http-$page.json"
+    stop_router
+done
 
 # --- the same data for the other tools -----------------------------------------------------------
 say "writing the pages"
@@ -149,12 +191,14 @@ say "writing the pages"
 say "Chromium: innerText of the 1 MiB page"
 python3 "$here/compare_report.py" chromium-text "$work/page-1MiB.html" \
     "$here/chromium_inner_text.html" 5 "$work/text-1MiB.txt" "$work/chromium.json"
+note_load "$work/chromium.json"
 
 say "grep -ci over the 16 MiB log"
 # Output through a pipe: grep stops at the first match when its output is /dev/null.
 hyperfine -N --output=pipe --warmup 3 --runs 30 --export-json "$work/grep.json" \
     "grep -ci -e 'WAN IP is ' -e 'Firewall:' -e 'DNS Primary IP address is ' -e 'DNS Secondary IP address is ' -e 'Received time from Time Server' -e 'PPP1 Session is up.' $work/log-16MiB.txt" \
     >/dev/null
+note_load "$work/grep.json"
 
 # --- peak memory of a whole run on a 4 MiB page ---------------------------------------------------
 say "peak memory: Quorvane and Chromium on the 4 MiB page"
@@ -165,11 +209,13 @@ start_router --firewall-lines "$lines"
 curl --silent --fail --user admin:demo -o "$work/page-4MiB.html" "http://$host:$port/doc/syslog.htm"
 python3 "$here/compare_report.py" peak-memory "$work/quorvane-engine-mem.json" -- \
     "$bin/quorvane-bench-probe" fetch "$host" "$port" demo
+note_load "$work/quorvane-engine-mem.json"
 stop_router
 # The same log in a page without style sheet or script, which the page reader reads.
 start_router --firewall-lines "$lines" --plain-markup
 python3 "$here/compare_report.py" peak-memory "$work/quorvane-static-mem.json" -- \
     "$bin/quorvane-bench-probe" fetch "$host" "$port" demo
+note_load "$work/quorvane-static-mem.json"
 stop_router
 profile="$(mktemp -d "$work/profile.XXXXXX")"
 python3 "$here/compare_report.py" peak-memory "$work/chromium-mem.json" -- \
@@ -177,13 +223,12 @@ python3 "$here/compare_report.py" peak-memory "$work/chromium-mem.json" -- \
     --disable-background-networking --disable-component-update --disable-sync \
     --allow-file-access-from-files --user-data-dir="$profile" --dump-dom \
     "file://$here/chromium_inner_text.html?page=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote("file://" + sys.argv[1], safe=""))' "$work/page-4MiB.html")"
+note_load "$work/chromium-mem.json"
 
-# --- the table ------------------------------------------------------------------------------------
+# --- the tables -----------------------------------------------------------------------------------
 machine
+python3 "$here/waits_report.py" "$work/bench.json" "$work/floor.json" "$work"
+echo
 python3 "$here/compare_report.py" table "$work/bench.json" "$work/chromium.json" \
     "$work/grep.json" "$work/quorvane-engine-mem.json" "$work/quorvane-static-mem.json" \
     "$work/chromium-mem.json"
-if [[ -n "${QUORVANE_BENCH_KEEP:-}" ]]; then
-    mkdir -p "$QUORVANE_BENCH_KEEP"
-    cp "$work"/*.json "$work/bench.txt" "$QUORVANE_BENCH_KEEP"/
-fi

@@ -10,6 +10,7 @@ tree, and printing the tables from all the results. Standard library only.
   compare_report.py table BENCH_JSON CHROMIUM_JSON GREP_JSON ENGINE_MEM_JSON STATIC_MEM_JSON \
                           CHROMIUM_MEM_JSON
   compare_report.py hostile-table DIR      (hostile-PAGE-SIZE.quorvane.json and .chromium.json)
+  compare_report.py note-load JSON         (adds the load average now to a JSON object's file)
 """
 import base64
 import json
@@ -336,13 +337,13 @@ def scaling_rows(runs):
                      "%s → %s (%.0f → %.0f MB/s)" % (
                          fmt_ms(small["ms"]), fmt_ms(large["ms"]),
                          small["bytes"] / small["ms"] / 1e3, large["bytes"] / large["ms"] / 1e3),
-                     ratio, ratio <= 1.5))
+                     ratio, ratio <= 1.5, large))
     return rows
 
 
 def scaling(bench_json):
     _, runs = best_runs(bench_json)
-    for what, ours, ratio, met in scaling_rows(runs):
+    for what, ours, ratio, met, _ in scaling_rows(runs):
         print("%-75s %-40s %.2f %s" % (what, ours, ratio, "ok" if met else "OVER 1.5"))
 
 
@@ -355,32 +356,37 @@ def table(bench_json, chromium_json, grep_json, engine_mem_json, static_mem_json
           chromium_mem_json):
     repetitions, runs = best_runs(bench_json)
     chromium = json.load(open(chromium_json))
-    grep = json.load(open(grep_json))["results"][0]
+    grep_loaded = json.load(open(grep_json))
+    grep = grep_loaded["results"][0]
     cmem = json.load(open(chromium_mem_json))
     rows = []
 
-    def row(what, ours, theirs, ratio, target, met):
+    def row(what, ours, theirs, ratio, target, met, *loads):
         rows.append((what, ours, theirs, ratio, target, "yes" if met else "**no**" if met is
-                     not None else "—"))
+                     not None else "—", "; ".join(load_text(load) for load in loads)))
 
     # Body text of the 1 MiB page.
-    text = find(runs, "BM_PageBytesToBodyText/bytes:1048576/style:0")["ms"]
+    text_run = find(runs, "BM_PageBytesToBodyText/bytes:1048576/style:0")
+    text = text_run["ms"]
     same = "same text" if chromium["same_text"] else "**text differs**"
     for label, key, judged in (("whole command", "whole_ms", False),
                                ("in page: load + innerText", "load_and_text_ms", True),
                                ("in page: innerText call alone", "text_ms", False)):
         ratio = chromium[key] / text
-        row("Body text, 1 MiB page — Chromium " + label, fmt_ms(text),
+        row("Body text, 1 MiB page — Chromium, local file in a frame, " + label, fmt_ms(text),
             fmt_ms(chromium[key]) + (" (" + same + ")" if judged else ""),
             "%.1f× faster" % ratio if ratio >= 1 else "%.2f× (slower)" % ratio,
-            "≥ 5× faster (judged here)" if judged else "", ratio >= 5 if judged else None)
+            "≥ 5× faster (judged here)" if judged else "", ratio >= 5 if judged else None,
+            text_run, chromium)
 
     # System log analysis of the 16 MiB log against grep -ci.
-    analysis = find(runs, "BM_SystemLogAnalysis/bytes:16777216")["ms"]
+    analysis_run = find(runs, "BM_SystemLogAnalysis/bytes:16777216")
+    analysis = analysis_run["ms"]
     grep_ms = grep["min"] * 1e3
     ratio = analysis / grep_ms
     row("System log analysis, 16 MiB log — `grep -ci` six markers", fmt_ms(analysis),
-        fmt_ms(grep_ms), "%.1f× grep's time" % ratio, "≤ 3×", ratio <= 3)
+        fmt_ms(grep_ms), "%.1f× grep's time" % ratio, "≤ 3×", ratio <= 3, analysis_run,
+        grep_loaded)
 
     # Click to results against curl: the page, what path it takes, warm or cold, and the target
     # as a function of curl's transfer (the click does not count the program's start either).
@@ -402,7 +408,8 @@ def table(bench_json, chromium_json, grep_json, engine_mem_json, static_mem_json
               ("script-array", 65536, "warm", "warm"), ("script-array", 65536, "cold", "cold"))
     for page, size, when, target in clicks:
         family = "BM_ClickToResults" if when == "warm" else "BM_ClickToResultsCold"
-        click = find(runs, "%s/%s/bytes:%d/" % (family, page, size))["ms"]
+        click_run = find(runs, "%s/%s/bytes:%d/" % (family, page, size))
+        click = click_run["ms"]
         curl = find(runs, "BM_CurlFetch/%s/bytes:%d/" % (page, size))
         whole, transfer = curl["ms"], curl["transfer_ms"]
         label, limit = targets[target]
@@ -411,15 +418,17 @@ def table(bench_json, chromium_json, grep_json, engine_mem_json, static_mem_json
             fmt_ms(click), "%s; %s" % (fmt_ms(transfer), fmt_ms(whole)),
             "limit %s (%s on the whole command)" % (fmt_ms(limit(transfer)),
                                                     fmt_ms(limit(whole))),
-            label + " (judged on the transfer)", click <= limit(transfer))
+            label + " (judged on the transfer)", click <= limit(transfer), click_run, curl)
 
-    for what, ours, ratio, met in scaling_rows(runs):
-        row(what, ours, "", "%.2f" % ratio, "≤ 1.5", met)
+    for what, ours, ratio, met, large in scaling_rows(runs):
+        row(what, ours, "", "%.2f" % ratio, "≤ 1.5", met, large)
 
     start = find(runs, "BM_StartUpToWindowShown")
-    row("Start-up: process start to the window's first frame; processes started by then",
-        "%s; %d" % (fmt_ms(start["ms"]), start.get("child_processes", -1)), "", "",
-        "no engine process with the window", start.get("child_processes", -1) == 0)
+    row("Start-up: process start to the window's first frame; processes started by then; "
+        "engine library mapped", "%s; %d; %d" % (
+            fmt_ms(start["ms"]), start.get("child_processes", -1), start.get("engine_mapped", -1)),
+        "", "", "no engine process with the window, nor its library",
+        start.get("child_processes", -1) == 0 and start.get("engine_mapped", -1) == 0, start)
 
     for label, mem_json in (("page with a style sheet (engine)", engine_mem_json),
                             ("static page (page reader)", static_mem_json)):
@@ -430,10 +439,11 @@ def table(bench_json, chromium_json, grep_json, engine_mem_json, static_mem_json
         ratio = cmem["pss_peak_kb"] / qmem["pss_peak_kb"]
         row("Peak memory of all the program's processes, a whole run on a 4 MiB %s — Chromium "
             "loading it and taking innerText" % label, memory_text(qmem), memory_text(cmem),
-            "%.1f× less" % ratio, "≤ ⅓ of Chromium's", ratio >= 3)
+            "%.1f× less" % ratio, "≤ ⅓ of Chromium's", ratio >= 3, qmem, cmem)
 
-    print("| Measure | Quorvane | Alternative | Ratio | Target | Met |")
-    print("|---|---|---|---|---|---|")
+    print("| Measure | Quorvane | Alternative | Ratio | Target | Met | Load average (Quorvane; "
+          "alternative) |")
+    print("|---|---|---|---|---|---|---|")
     for r in rows:
         print("| " + " | ".join(r) + " |")
     print()
@@ -447,23 +457,35 @@ def table(bench_json, chromium_json, grep_json, engine_mem_json, static_mem_json
 
 def parts_table(runs):
     """Where a click's time goes: the page reader and the engine, each timed alone."""
-    print("| Part of a click | Page | Time | Of which |")
+    print("| Part of a click | Page | Time | Load average |")
     print("|---|---|---|---|")
     for name, run in runs.items():
         found = re.match(r"BM_(PageReader|EngineRender)/([a-z-]+)/bytes:(\d+)/", name)
         if not found:
             continue
         part, page, size = found.groups()
-        size = int(size)
-        if part == "PageReader":
-            what = "page reader: helper started, page in, answer out"
-            detail = "gives the text" if page == "static" else "sends it to the engine"
-        else:
-            what = "engine: new page, its requests, scripts, text read (warm engine)"
-            detail = "renderer there after %s, page loaded after %s" % (
-                fmt_ms(run["renderer_ms"]), fmt_ms(run["load_ms"]))
+        what = ("page reader: process started, page in, text out" if part == "PageReader" else
+                "engine through its helper: page to the helper, its requests answered, text back "
+                "(warm helper)")
         print("| %s | %s, %s | %s | %s |" % (
-            what, page, "64 KiB" if size == 65536 else "4 MiB", fmt_ms(run["ms"]), detail))
+            what, page, "64 KiB" if int(size) == 65536 else "4 MiB", fmt_ms(run["ms"]),
+            load_text(run)))
+
+
+def load_text(result):
+    """The load average a result was measured under, from a benchmark's counter or a JSON of
+    ours (note-load)."""
+    load = result.get("load_avg_1m") if result else None
+    return "%.2f" % load if isinstance(load, (int, float)) else "—"
+
+
+def note_load(path):
+    with open(path) as f:
+        data = json.load(f)
+    with open("/proc/loadavg") as f:
+        data["load_avg_1m"] = float(f.read().split()[0])
+    with open(path, "w") as f:
+        json.dump(data, f, indent=1)
 
 
 # --- the hostile pages ----------------------------------------------------------------------------
@@ -497,8 +519,8 @@ def hostile_table(directory):
     processes, beside Chromium's time and memory on the same page."""
     print("| Page | Size | Quorvane: press to end | Outcome | Quorvane: peak memory, all "
           "processes | Chromium: load + innerText (whole command) | Chromium: peak memory | "
-          "Within the bounds |")
-    print("|---|---|---|---|---|---|---|---|")
+          "Within the bounds | Load average (Quorvane; Chromium) |")
+    print("|---|---|---|---|---|---|---|---|---|")
     sizes = sorted({name.split(".")[0].rsplit("-", 1)[1] for name in os.listdir(directory)
                     if name.startswith("hostile-")}, key=size_bytes)
     for size in sizes:
@@ -545,9 +567,10 @@ def hostile_table(directory):
                                                                seconds(theirs["elapsed_ms"]))
                 chromium_memory = memory_text(theirs)
             met = in_time and in_memory and not ours.get("lingering")
-            print("| %s | %s | %s | %s | %s | %s | %s | %s |" % (
+            print("| %s | %s | %s | %s | %s | %s | %s | %s | %s; %s |" % (
                 "hostile-" + construct, size_text(size), time_text, outcome, memory,
-                chromium_time, chromium_memory, "yes" if met else "**no**"))
+                chromium_time, chromium_memory, "yes" if met else "**no**", load_text(ours),
+                load_text(theirs)))
     print()
     print("Bounds: the press ends within %d s (%.1f s allowed for the failure to reach the "
           "window after the deadline) and no process of the program exceeds 1 GiB at its "
@@ -575,6 +598,8 @@ def main(argv):
         table(*argv[2:])
     elif len(argv) == 3 and argv[1] == "hostile-table":
         hostile_table(argv[2])
+    elif len(argv) == 3 and argv[1] == "note-load":
+        note_load(argv[2])
     else:
         sys.exit(__doc__)
 
