@@ -111,9 +111,8 @@ benchmark::internal::Benchmark* Register(const char* family, DemoPageBenchmark r
     // engine.
     Register("BM_PageReader", BM_PageReader, kStaticPage, 64 * kKiB);
     Register("BM_PageReader", BM_PageReader, kStaticPage, 4 * kMiB);
-    for (const DemoPage& page :
-         {kDemoPage, kScriptFilePage, kScriptArrayPage, kManyResourcesPage}) {
-        Register("BM_EngineRender", BM_EngineRender, page, 64 * kKiB);
+    for (const DemoPage& page : kEveryDemoPage) {
+        if (!page.plainMarkup) Register("BM_EngineRender", BM_EngineRender, page, 64 * kKiB);
     }
     Register("BM_EngineRender", BM_EngineRender, kDemoPage, 4 * kMiB);
     return true;
