@@ -12,6 +12,7 @@
 
 #include "bench_inputs.h"
 #include "demo_page_benchmark.h"
+#include "engine_application.h"
 #include "engine_switches.h"
 #include "event_wait.h"
 #include "load_noting_reporter.h"
@@ -19,8 +20,6 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
@@ -195,23 +194,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-    // Started as engine_main.cpp starts the helper's engine.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // QTWEBENGINE_6_4_QUIRK switches-after-webengineargs
-    std::vector<QByteArray> arguments{QByteArray(argv[0]), QByteArray("--webEngineArgs")};
-    for (const QString& value : quorvane::ChromiumSwitches(true, ::geteuid() == 0)) {
-        arguments.push_back(value.toLocal8Bit());
-    }
-    std::vector<char*> engineArgv;
-    for (QByteArray& value : arguments) engineArgv.push_back(value.data());
-    engineArgv.push_back(nullptr);
-    int engineArgc = int(arguments.size());
-    quorvane::RegisterRouterScheme();
-    // QTWEBENGINE_6_4_QUIRK share-context-warning
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QGuiApplication app(engineArgc, engineArgv.data());
-    // QTWEBENGINE_6_4_QUIRK start-up-settings-printed
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    // Started as the helper starts its engine.
+    quorvane::EngineApplication app(argv[0], quorvane::ChromiumSwitches(true, ::geteuid() == 0));
 
     quorvane::bench::RunBenchmarksNotingLoad(int(given.size()), given.data());
     benchmark::Shutdown();

@@ -7,21 +7,17 @@
 //
 // Standard input and output carry the protocol; standard error is the program's.
 
+#include "engine_application.h"
 #include "engine_host.h"
 #include "engine_service.h"
 #include "engine_switches.h"
 #include "network_isolation.h"
-#include "router_scheme.h"
-
-#include <QGuiApplication>
-#include <QLoggingCategory>
 
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <vector>
 
 namespace {
 
@@ -62,26 +58,8 @@ int main(int argc, char* argv[]) {
                             : quorvane::NetworkIsolation{false, QStringLiteral("left out")};
     const bool root = ::geteuid() == 0;
 
-    // Nothing is shown; the engine draws off screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // QTWEBENGINE_6_4_QUIRK switches-after-webengineargs: the engine takes switches from the
-    // program's arguments only after this word (and from its flag variable, split at blanks).
-    std::vector<QByteArray> switches{QByteArray(argv[0]), QByteArray("--webEngineArgs")};
-    for (const QString& value : quorvane::ChromiumSwitches(shutters.chromiumSwitches, root))
-        switches.push_back(value.toLocal8Bit());
-    std::vector<char*> engineArgv;
-    for (QByteArray& value : switches) engineArgv.push_back(value.data());
-    engineArgv.push_back(nullptr);
-    int engineArgc = int(switches.size());
-
-    quorvane::RegisterRouterScheme();
-    // QTWEBENGINE_6_4_QUIRK share-context-warning: the engine draws nothing, yet looks for a
-    // context to share before it starts and complains when there is none.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QGuiApplication app(engineArgc, engineArgv.data());
-    // QTWEBENGINE_6_4_QUIRK start-up-settings-printed: the engine's start lists its settings at
-    // the info level; they are not the program's news.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    quorvane::EngineApplication app(argv[0],
+                                    quorvane::ChromiumSwitches(shutters.chromiumSwitches, root));
     quorvane::EngineHost host(shutters.pageScripts);
     quorvane::EngineService service(pipes.in, pipes.out, &host);
 
