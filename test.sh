@@ -20,6 +20,6 @@ seed=$((RANDOM * 32768 + RANDOM))
 echo "Static path against the engine: QUORVANE_DIFF_SEED=$seed"
 QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 QUORVANE_DIFF_SEED=$seed \
     QUORVANE_DIFF_SECONDS="${QUORVANE_DIFF_SECONDS:-60}" \
-    "$build/tests/retrieval/tst_static_matches_engine"
+    "$build/tests/retrieval/engine/tst_static_matches_engine"
 scripts/fuzz.sh "${QUORVANE_FUZZ_SECONDS:-60}"
 scripts/sanitize.sh
