@@ -23,13 +23,24 @@ struct ProcessTree {
         return file.open(QIODevice::ReadOnly) ? file.readAll().replace('\0', ' ') : QByteArray();
     }
 
+    // The fields of /proc/PID/stat after the command name, which may hold blanks and
+    // parentheses itself: the state first, the parent's id second. Empty once the process is gone.
+    static QList<QByteArray> statFields(qint64 pid) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) return {};
+        const QByteArray line = stat.readAll();
+        const qsizetype nameEnd = line.lastIndexOf(')');
+        return nameEnd < 0 ? QList<QByteArray>() : line.mid(nameEnd + 2).split(' ');
+    }
+
     // Alive, and not merely waiting for its parent to hear of its end.
     static bool alive(qint64 pid) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) return false;
-        const QByteArray line = stat.readAll();
-        return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
+        const QList<QByteArray> fields = statFields(pid);
+        return !fields.isEmpty() && fields[0] != "Z";
     }
+
+    // When the process started, in clock ticks since the system's start.
+    static qint64 startTicks(qint64 pid) { return statFields(pid).value(19).toLongLong(); }
 
     // Whether a live process of the tree runs the program of that file name.
     bool runs(const QByteArray& program) const {
@@ -47,11 +58,7 @@ struct ProcessTree {
             bool numeric = false;
             const qint64 pid = entry.toLongLong(&numeric);
             if (!numeric) continue;
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly)) continue;
-            // The name may hold blanks and parentheses; the fields follow its last ')'.
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            const QList<QByteArray> fields = statFields(pid);
             if (fields.size() < 13) continue;
             children[fields[1].toLongLong()].append(pid);
             ticks[pid] = fields[11].toLongLong() + fields[12].toLongLong();  // utime + stime

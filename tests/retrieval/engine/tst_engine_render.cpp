@@ -46,10 +46,8 @@ qint64 NewestRenderer() {
     qint64 newest = 0;
     qint64 latestStart = -1;
     for (const qint64 pid : Renderers()) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        const QByteArray line = stat.readAll();
-        const qint64 start = line.mid(line.lastIndexOf(')') + 2).split(' ').value(19).toLongLong();
+        const qint64 start = ProcessTree::startTicks(pid);
+        if (start <= 0) continue;  // gone meanwhile
         if (start > latestStart || (start == latestStart && pid > newest)) {
             newest = pid, latestStart = start;
         }
