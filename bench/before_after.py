@@ -20,7 +20,7 @@ import subprocess
 import sys
 import time
 
-from compare_report import fmt_ms, stop_session
+from compare_report import fmt_ms, load_average, stop_session
 
 PAGES = ("demo", "static", "script-file", "script-array")
 ROUTER_OPTIONS = {"demo": [], "static": ["--plain-markup"], "script-file": ["--style", "script-file"],
@@ -30,11 +30,6 @@ COLD_PRESSES = 3  # a round's cold presses of one page with one build
 
 def program(build, name):
     return os.path.join(build, "bench", name)
-
-
-def load_average():
-    with open("/proc/loadavg") as f:
-        return float(f.read().split()[0])
 
 
 def start_up(out_json, runs, builds):

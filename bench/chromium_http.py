@@ -27,7 +27,7 @@ import sys
 import tempfile
 import time
 
-from compare_report import CHROMIUM_FLAGS, stop_session
+from compare_report import CHROMIUM_FLAGS, load_average, stop_session
 
 PAUSE_S = 0.3  # as bench/event_wait.h's pause between presses
 TIMEOUT_S = 120  # for one browser and all its navigations
@@ -150,11 +150,6 @@ def session_of_first_tab(browser):
                             {"headers": {"Accept-Encoding": "identity"}})):
         browser.call(method, params, session)
     return session
-
-
-def load_average():
-    with open("/proc/loadavg") as f:
-        return float(f.read().split()[0])
 
 
 def measure(url, expected_lines, browsers, navigations):

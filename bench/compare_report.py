@@ -479,11 +479,15 @@ def load_text(result):
     return "%.2f" % load if isinstance(load, (int, float)) else "—"
 
 
+def load_average():
+    """The machine's load average over the last minute."""
+    return os.getloadavg()[0]
+
+
 def note_load(path):
     with open(path) as f:
         data = json.load(f)
-    with open("/proc/loadavg") as f:
-        data["load_avg_1m"] = float(f.read().split()[0])
+    data["load_avg_1m"] = load_average()
     with open(path, "w") as f:
         json.dump(data, f, indent=1)
 

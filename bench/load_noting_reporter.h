@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -27,11 +27,7 @@ public:
 private:
     static double LoadAverage() {
         double load = -1;
-        if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
-            if (std::fscanf(file, "%lf", &load) != 1) load = -1;
-            std::fclose(file);
-        }
-        return load;
+        return ::getloadavg(&load, 1) == 1 ? load : -1;
     }
 };
 
