@@ -106,10 +106,17 @@ void FrameReader::append(const QByteArray& bytes) {
         consumed_ = 0;
     }
     buffer_.append(bytes);
+    skip();
+}
+
+void FrameReader::skip() {
+    const qint64 skipped = std::min<qint64>(skipping_, buffer_.size() - consumed_);
+    consumed_ += skipped;
+    skipping_ -= skipped;
 }
 
 std::optional<Message> FrameReader::next() {
-    if (broken_ || buffer_.size() - consumed_ < kLengthBytes) return std::nullopt;
+    if (broken_ || skipping_ > 0 || buffer_.size() - consumed_ < kLengthBytes) return std::nullopt;
     const auto* head = reinterpret_cast<const uchar*>(buffer_.constData() + consumed_);
     qint64 length = 0;
     for (int i = 0; i < kLengthBytes; ++i) length = (length << 8) | head[i];
@@ -117,7 +124,24 @@ std::optional<Message> FrameReader::next() {
         broken_ = true;
         return std::nullopt;
     }
-    if (buffer_.size() - consumed_ - kLengthBytes < length) return std::nullopt;
+    const qsizetype available = buffer_.size() - consumed_ - kLengthBytes;
+    if (limit_) {
+        // Every frame's body starts with its type and, but for a Hello, its page.
+        constexpr qsizetype kHeadBytes = 1 + 8;
+        if (available < std::min<qint64>(length, kHeadBytes)) return std::nullopt;
+        Message dropped = MessageOf(length > 0 ? MessageType(head[kLengthBytes]) : MessageType{});
+        if (dropped.type != MessageType::Hello && length >= kHeadBytes) {
+            for (int i = 1; i < kHeadBytes; ++i)
+                dropped.page = (dropped.page << 8) | head[kLengthBytes + i];
+        }
+        if (length > limit_(dropped.type, dropped.page)) {
+            skipping_ = kLengthBytes + length;
+            skip();
+            dropped.dropped = true;
+            return dropped;
+        }
+    }
+    if (available < length) return std::nullopt;
     const QByteArray body = buffer_.mid(consumed_ + kLengthBytes, length);
     consumed_ += kLengthBytes + length;
     QDataStream in(body);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace quorvane {
@@ -59,6 +60,8 @@ struct Message {
     qint32 maxRequests = 0;
     bool ok = false;
     Failure failure = Failure::NotShown;
+    // Set by FrameReader alone, on a frame past its limit: of it, only the type and page are known.
+    bool dropped = false;
 };
 
 inline Message MessageOf(MessageType type, quint64 page = 0, quint64 request = 0) {
@@ -72,12 +75,19 @@ inline Message MessageOf(MessageType type, quint64 page = 0, quint64 request = 0
 // A frame: the body's length as a 32-bit big-endian number, then the body.
 QByteArray Encode(const Message& message);
 
+// The longest frame a reader holds of the given type for the given page (0 for a Hello, which
+// names none), decided as the frame begins to come.
+using FrameLimit = std::function<qint64(MessageType type, quint64 page)>;
+
 // Takes the bytes of a stream as they come and gives its messages. A frame longer than the
 // reader allows, or one that does not decode, breaks the stream for good: the other side is
-// not speaking this protocol, and nothing it says after is believed.
+// not speaking this protocol, and nothing it says after is believed. Within that, a frame past
+// what `limit` gives it is never held: it comes as a message with `dropped` set, its type and
+// page alone read, and its bytes are skipped as they arrive.
 class FrameReader {
 public:
-    explicit FrameReader(qint64 maxFrameBytes) : maxFrameBytes_(maxFrameBytes) {}
+    explicit FrameReader(qint64 maxFrameBytes, FrameLimit limit = {})
+        : maxFrameBytes_(maxFrameBytes), limit_(std::move(limit)) {}
 
     void append(const QByteArray& bytes);
     // The next whole message, or nothing until more bytes come (or for good once broken).
@@ -85,9 +95,13 @@ public:
     bool broken() const { return broken_; }
 
 private:
+    void skip();
+
     qint64 maxFrameBytes_;
+    FrameLimit limit_;
     QByteArray buffer_;
     qsizetype consumed_ = 0;
+    qint64 skipping_ = 0;  // bytes of a dropped frame still to come
     bool broken_ = false;
 };
 
