@@ -21,6 +21,11 @@ namespace {
 
 const QString kProgramName = QStringLiteral("quorvane-engine");
 
+// A helper's Hello says a sentence or two of itself; any other frame but a page's text names an
+// address at most, which the engine keeps under 2 MiB.
+constexpr qint64 kMaxHelloBytes = 16 << 10;
+constexpr qint64 kMaxOtherFrameBytes = 4 << 20;
+
 QStringList& ExplicitCommand() {
     static QStringList command;
     return command;
@@ -75,7 +80,6 @@ bool EngineClient::ensureHelper() {
     if (program.isEmpty()) return false;
     auto* process = new QProcess(this);
     process_ = process;
-    reader_ = engine_protocol::FrameReader(engine_protocol::kMaxFrameToProgram);
     // The helper's diagnostics (Chromium's, a sanitizer's) belong with the program's own.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(process, &QProcess::readyReadStandardOutput, this, &EngineClient::onReadyRead);
@@ -92,7 +96,6 @@ quint64 EngineClient::open(EngineReading* reading, const EngineDocument& documen
                            const EngineLimits& limits) {
     if (!ensureHelper()) return 0;
     const quint64 page = ++lastPage_;
-    readings_.insert(page, reading);
     Message message = MessageOf(MessageType::Open, page);
     message.url = document.url;
     message.contentType = document.contentType;
@@ -100,12 +103,20 @@ quint64 EngineClient::open(EngineReading* reading, const EngineDocument& documen
     message.timeoutMs = limits.timeoutMs;
     message.memoryBytes = limits.memoryBytes;
     message.maxRequests = limits.maxResourceRequests;
-    send(message);
+    if (!send(message)) return 0;
+    readings_.insert(page, reading);
     return page;
 }
 
-void EngineClient::send(const Message& message) {
-    if (process_) process_->write(engine_protocol::Encode(message));
+bool EngineClient::send(const Message& message) {
+    if (!process_) return false;
+    const QByteArray frame = engine_protocol::Encode(message);
+    if (process_->bytesToWrite() + frame.size() > inputLimit_) {
+        killHelper(message.page, EngineFailure::NotShown);
+        return false;
+    }
+    process_->write(frame);
+    return true;
 }
 
 void EngineClient::close(quint64 page) {
@@ -124,13 +135,53 @@ void EngineClient::onReadyRead() {
     if (process_ && reader_.broken()) killHelper(0, EngineFailure::NotShown);
 }
 
+engine_protocol::FrameReader EngineClient::freshReader() {
+    return engine_protocol::FrameReader(
+        engine_protocol::kMaxFrameToProgram,
+        [this](MessageType type, quint64 page) { return frameLimit(type, page); });
+}
+
+// Nothing the helper says is held beyond what it may say: what concerns no page open is not
+// held at all.
+qint64 EngineClient::frameLimit(MessageType type, quint64 page) const {
+    switch (type) {
+        case MessageType::Hello:
+            return kMaxHelloBytes;
+        case MessageType::Request:
+        case MessageType::Cancel:
+        case MessageType::Text:
+        case MessageType::Failed:
+            if (const QPointer<EngineReading> reading = readings_.value(page)) {
+                return type == MessageType::Text ? reading->maxTextFrameBytes()
+                                                 : kMaxOtherFrameBytes;
+            }
+            return 0;
+        default:
+            return kMaxOtherFrameBytes;  // not the helper's to say: ignored, or, unknown, fatal
+    }
+}
+
+// The helper is taken at its word only within the protocol: a second Hello, or a frame past its
+// limit other than a page's text, and it is a helper of ours no more.
 void EngineClient::dispatch(const Message& message) {
     if (message.type == MessageType::Hello) {
-        SayOnce(message.text);
+        if (message.dropped || std::exchange(greeted_, true)) {
+            killHelper(0, EngineFailure::NotShown);
+        } else {
+            SayOnce(message.text);
+        }
         return;
     }
     const QPointer<EngineReading> reading = readings_.value(message.page);
     if (!reading) return;
+    if (message.dropped) {
+        if (message.type == MessageType::Text) {
+            reading->finish(nullptr, EngineFailure::TooLarge);
+        } else {
+            killHelper(message.page, EngineFailure::NotShown);
+        }
+        return;
+    }
     switch (message.type) {
         case MessageType::Request:
             reading->onRequest(message.request, message.method, message.url);
@@ -162,6 +213,8 @@ void EngineClient::onHelperGone() { killHelper(0, EngineFailure::NotShown); }
 void EngineClient::dropHelper() {
     EndWithoutWaiting(process_);
     process_.clear();
+    reader_ = freshReader();
+    greeted_ = false;
 }
 
 EngineReading::EngineReading(EngineClient* client, EngineDocument document, ResourceFetcher fetcher,
@@ -171,7 +224,8 @@ EngineReading::EngineReading(EngineClient* client, EngineDocument document, Reso
       document_(std::move(document)),
       fetcher_(std::move(fetcher)),
       limits_(limits),
-      bytesLeft_(limits.fetch.maxTotalBytes) {
+      bytesLeft_(limits.fetch.maxTotalBytes),
+      bytesGiven_(document_.body.size()) {
     document_.url.setUserInfo({});
     deadline_.setSingleShot(true);
     deadline_.setInterval(limits.timeoutMs + limits.helperGraceMs);
@@ -210,51 +264,78 @@ void EngineReading::abandon() {
     stop();
 }
 
-// Only GET requests for the page's own router are fetched, and no more of them, nor more bytes,
-// than the page may have: the helper already holds to these, and we do not take its word for it.
+// The helper holds to the page's own rules (GET requests for its own router, as many as the page
+// may make) before it asks; one that asks for anything else is not taken at its word, it is
+// ended at the first such request, before a flood of them could cost anything.
 void EngineReading::onRequest(quint64 request, const QByteArray& method, const QUrl& url) {
     if (done_ || fetches_.contains(request)) return;
     if (method != "GET" || !SameOrigin(url, document_.url) || !url.userInfo().isEmpty() ||
-        ++requests_ > limits_.maxResourceRequests || bytesLeft_ <= 0 || !fetcher_) {
-        answer(request, nullptr, nullptr);
+        ++requests_ > limits_.maxResourceRequests) {
+        if (client_) client_->killHelper(page_, EngineFailure::NotShown);
         return;
     }
-    FetchLimits limits = limits_.fetch;
-    limits.maxTotalBytes = bytesLeft_;
-    PageFetch* fetch = fetcher_(url, limits, this);
-    if (!fetch) {
-        answer(request, nullptr, nullptr);
-        return;
+    waiting_.append({request, url});
+    startWaiting();
+}
+
+// A fetch starts with its share of the total reserved, and gives back what it did not use as it
+// ends; while the total is all reserved, requests wait for that. What the fetcher refuses, and
+// all once the total is spent, is answered as not found: the helper cannot know the total.
+void EngineReading::startWaiting() {
+    while (!done_ && !waiting_.isEmpty() && (bytesLeft_ > 0 || fetches_.isEmpty())) {
+        const Waiting next = waiting_.takeFirst();
+        const qint64 reserved = std::min(bytesLeft_, limits_.fetch.maxTotalBytes / kResourceShares);
+        FetchLimits limits = limits_.fetch;
+        limits.maxTotalBytes = reserved;
+        PageFetch* fetch = reserved > 0 && fetcher_ ? fetcher_(next.url, limits, this) : nullptr;
+        if (!fetch) {
+            answer(next.request, nullptr);
+            continue;
+        }
+        bytesLeft_ -= reserved;
+        fetches_.insert(next.request, {fetch, reserved});
+        connect(
+            fetch, &PageFetch::finished, this,
+            [this, request = next.request](const FetchedPage& page) { answer(request, &page); });
+        connect(fetch, &PageFetch::failed, this,
+                [this, request = next.request] { answer(request, nullptr); });
+        fetch->start();
     }
-    fetches_.insert(request, fetch);
-    connect(fetch, &PageFetch::finished, this,
-            [this, request, fetch](const FetchedPage& page) { answer(request, fetch, &page); });
-    connect(fetch, &PageFetch::failed, this,
-            [this, request, fetch] { answer(request, fetch, nullptr); });
-    fetch->start();
 }
 
 void EngineReading::onCancel(quint64 request) {
-    if (PageFetch* fetch = fetches_.take(request)) {
-        fetch->disconnect(this);
-        fetch->abort();
-        fetch->deleteLater();
+    waiting_.removeIf([request](const Waiting& waiting) { return waiting.request == request; });
+    if (const Fetch fetch = fetches_.take(request); fetch.fetch) {
+        bytesLeft_ += fetch.reserved;
+        fetch.fetch->disconnect(this);
+        fetch.fetch->abort();
+        fetch.fetch->deleteLater();
+        startWaiting();
     }
 }
 
-void EngineReading::answer(quint64 request, PageFetch* fetch, const FetchedPage* page) {
-    if (fetch) {
-        fetches_.remove(request);
-        fetch->deleteLater();
+void EngineReading::answer(quint64 request, const FetchedPage* page) {
+    const qint64 given = page ? page->body.size() : 0;
+    const bool fetched = fetches_.contains(request);
+    if (fetched) {
+        const Fetch fetch = fetches_.take(request);
+        bytesLeft_ += fetch.reserved - given;
+        if (fetch.fetch) fetch.fetch->deleteLater();
     }
     Message message = MessageOf(MessageType::Answer, page_, request);
     if (page) {
-        bytesLeft_ -= page->body.size();
+        bytesGiven_ += given;
         message.ok = true;
         message.contentType = page->contentType;
         message.body = page->body;
     }
     if (client_ && !done_) client_->send(message);
+    if (fetched) startWaiting();
+}
+
+// A Text frame holds its page and the characters, two bytes each, behind their count.
+qint64 EngineReading::maxTextFrameBytes() const {
+    return 1 + 8 + 4 + 2 * (kTextCharsPerByte * bytesGiven_ + kTextSlackChars);
 }
 
 void EngineReading::finish(const QString* text, EngineFailure failure) {
@@ -271,11 +352,12 @@ void EngineReading::finish(const QString* text, EngineFailure failure) {
 void EngineReading::stop() {
     deadline_.stop();
     memoryCheck_.stop();
-    for (const QPointer<PageFetch>& fetch : std::exchange(fetches_, {})) {
-        if (!fetch) continue;
-        fetch->disconnect(this);
-        fetch->abort();
-        fetch->deleteLater();
+    waiting_.clear();
+    for (const Fetch& fetch : std::exchange(fetches_, {})) {
+        if (!fetch.fetch) continue;
+        fetch.fetch->disconnect(this);
+        fetch.fetch->abort();
+        fetch.fetch->deleteLater();
     }
     if (client_ && page_ != 0) client_->close(std::exchange(page_, 0));
 }

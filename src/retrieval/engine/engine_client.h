@@ -21,7 +21,8 @@ struct EngineLimits {
     int timeoutMs = 30'000;          // a page that has not loaded by then never will
     qint64 memoryBytes = 1ll << 30;  // of the page's renderer, and of the helper itself
     FetchLimits fetch;               // each of the page's own requests; their bodies together
-                                     // get no more than one page's total
+                                     // get no more than one page's total, each at most an
+                                     // eighth of it (see EngineReading::kResourceShares)
     int maxResourceRequests = 100;
     // How much longer than the page's own time the helper may take to answer before it counts
     // as hung.
@@ -48,11 +49,17 @@ public:
     // The helper's process id while it runs; 0 otherwise.
     qint64 helperPid() const;
 
+    // How many bytes may wait for the helper to read them. More than two of the largest frames
+    // (two pages and what they asked for) means it is not reading its input: it is ended before
+    // the window's memory fills with what it owes.
+    void setInputLimit(qint64 bytes) { inputLimit_ = bytes; }
+
 private:
     friend class EngineReading;
     quint64 open(EngineReading* reading, const EngineDocument& document,
                  const EngineLimits& limits);
-    void send(const engine_protocol::Message& message);
+    // False when the helper is gone, or has just been ended for not reading its input.
+    bool send(const engine_protocol::Message& message);
     void close(quint64 page);
     // Kills the helper; every reading under way fails, `culprit` with `failure`, the others
     // with NotShown.
@@ -60,12 +67,17 @@ private:
 
     bool ensureHelper();
     void onReadyRead();
+    // What this side reads of a helper, from its first byte.
+    engine_protocol::FrameReader freshReader();
+    qint64 frameLimit(engine_protocol::MessageType type, quint64 page) const;
     void dispatch(const engine_protocol::Message& message);
     void onHelperGone();
     void dropHelper();
 
     QPointer<QProcess> process_;
-    engine_protocol::FrameReader reader_{engine_protocol::kMaxFrameToProgram};
+    engine_protocol::FrameReader reader_ = freshReader();
+    bool greeted_ = false;  // this helper has said its Hello
+    qint64 inputLimit_ = 2 * engine_protocol::kMaxFrameToHelper;
     QHash<quint64, QPointer<EngineReading>> readings_;
     quint64 lastPage_ = 0;
 };
@@ -78,6 +90,15 @@ class EngineReading : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMemoryCheckMs = 100;
+    // Each fetch reserves this share of the page's total as it starts, so that fetches under way
+    // together never hold more than the total; more than this many at once wait for one to end.
+    // The router serves six connections at a time, so no fetch waits longer for this.
+    static constexpr int kResourceShares = 8;
+    // Rendering spells a page's bytes out a few times over at most (list numbers, cell and line
+    // breaks); a text of more characters than this many for each byte the window gave the page,
+    // past a slack for the smallest pages, comes from a page built to grow, too complex to read.
+    static constexpr qint64 kTextCharsPerByte = 8;
+    static constexpr qint64 kTextSlackChars = 1 << 20;
 
     EngineReading(EngineClient* client, EngineDocument document, ResourceFetcher fetcher,
                   const EngineLimits& limits = {}, QObject* parent = nullptr);
@@ -93,9 +114,20 @@ signals:
 
 private:
     friend class EngineClient;
+    struct Fetch {
+        QPointer<PageFetch> fetch;
+        qint64 reserved = 0;  // of bytesLeft_, until it ends
+    };
+    struct Waiting {
+        quint64 request;
+        QUrl url;
+    };
+
     void onRequest(quint64 request, const QByteArray& method, const QUrl& url);
+    void startWaiting();
     void onCancel(quint64 request);
-    void answer(quint64 request, PageFetch* fetch, const FetchedPage* page);
+    void answer(quint64 request, const FetchedPage* page);
+    qint64 maxTextFrameBytes() const;
     void finish(const QString* text, EngineFailure failure);
     void stop();
 
@@ -104,9 +136,11 @@ private:
     ResourceFetcher fetcher_;
     EngineLimits limits_;
     quint64 page_ = 0;  // the helper's name for it while open
-    QHash<quint64, QPointer<PageFetch>> fetches_;
+    QHash<quint64, Fetch> fetches_;
+    QList<Waiting> waiting_;
     int requests_ = 0;
-    qint64 bytesLeft_;
+    qint64 bytesLeft_;       // of the total, neither given to the page nor reserved
+    qint64 bytesGiven_ = 0;  // to the helper for this page: its own and its requests'
     QTimer deadline_;
     QTimer memoryCheck_;
     bool done_ = false;
