@@ -3,6 +3,7 @@
 #include "content_kind.h"
 #include "engine_at_first_sight.h"
 #include "engine_client.h"
+#include "request_url.h"
 #include "result_sentences.h"
 
 namespace quorvane {
@@ -132,11 +133,14 @@ void BrowserInstance::renderInEngine() {
 }
 
 // The page's own requests go to its router with the credentials kept for it; the keeper gives
-// none for any other origin, and none once this instance is gone.
+// none for any other origin, and none once this instance is gone. None of them, nor any redirect
+// of theirs, may touch a log: see PageMayRequest.
 ResourceFetcher BrowserInstance::resourceFetcher() const {
     return [keeper = QPointer<CredentialKeeper>(keeper_)](
                const QUrl& url, const FetchLimits& limits, QObject* parent) {
-        return new PageFetch(url, keeper, RedirectPolicy::AnyPath, limits, parent);
+        auto* fetch = new PageFetch(url, keeper, RedirectPolicy::AnyPath, limits, parent);
+        fetch->limitTargets(PageMayRequest);
+        return fetch;
     };
 }
 

@@ -2,6 +2,38 @@
 
 namespace quorvane {
 
+namespace {
+
+const QString kClearParameter = QStringLiteral("clearlog");
+
+// A part of a request target as a router's small web server may take it: percent-decoded as
+// often as it decodes (some do twice), in lower case (they match without regard to case), with
+// backslashes for slashes.
+QString AsServerTakesIt(QString text) {
+    for (int round = 0; round < 3; ++round) {
+        const QString decoded = QUrl::fromPercentEncoding(text.toUtf8());
+        if (decoded == text) break;
+        text = decoded;
+    }
+    return text.toLower().replace(u'\\', u'/');
+}
+
+// The path a server would serve: dot segments resolved, empty segments dropped.
+QString ServedPath(const QUrl& url) {
+    QStringList kept;
+    const QString path = AsServerTakesIt(url.path(QUrl::FullyEncoded));
+    for (const QString& segment : path.split(u'/', Qt::SkipEmptyParts)) {
+        if (segment == QLatin1String("..")) {
+            if (!kept.isEmpty()) kept.removeLast();
+        } else if (segment != QLatin1String(".")) {
+            kept << segment;
+        }
+    }
+    return u'/' + kept.join(u'/');
+}
+
+}  // namespace
+
 QString LogPagePath(LogKind kind) {
     return kind == LogKind::System ? QStringLiteral("/doc/syslog.htm")
                                    : QStringLiteral("/doc/seclog.htm");
@@ -9,7 +41,22 @@ QString LogPagePath(LogKind kind) {
 
 QString ClearLogPath(LogKind kind) {
     const QString page = LogPagePath(kind);
-    return page + QStringLiteral("?WINDWEB_URL=") + page + QStringLiteral("&clearlog=0");
+    return page + QStringLiteral("?WINDWEB_URL=") + page + u'&' + kClearParameter +
+           QStringLiteral("=0");
+}
+
+bool PageMayRequest(const QUrl& target) {
+    const QString path = ServedPath(target);
+    const QString query = AsServerTakesIt(target.query(QUrl::FullyEncoded));
+    if (query.contains(kClearParameter)) return false;
+    for (const LogKind kind : {LogKind::System, LogKind::Security}) {
+        const QString page = LogPagePath(kind);
+        // A server may serve the page under a longer path too ("/doc/syslog.htm/", ";...").
+        if (path.startsWith(page) || query.contains(page.mid(page.lastIndexOf(u'/') + 1))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 QUrl ClearRequestUrl(const QUrl& logPageUrl, LogKind kind) {

@@ -284,6 +284,9 @@ void RouterSim::Impl::answerPage(LogKind kind, Fault fault, const Options& curre
     std::string html = renderPage(kind, current.style, log, label, fault == Fault::MarkersInMarkup,
                                   current.plainMarkup);
     if (fault == Fault::DeepNesting) html = nestedPage(kind, current.style, log, label);
+    if (!current.pageScript.empty()) {
+        html.insert(html.rfind("</body>"), "<script>" + current.pageScript + "</script>\n");
+    }
     if (isHostileMarkup(fault)) {
         html = hostilePage(fault, kind, current.style, log, label, current.hostileBytes,
                            current.plainMarkup);

@@ -83,6 +83,9 @@ struct Options {
     bool plainMarkup = false;   // no style sheet, script or event handler outside the log block
     bool allowAnyHost = false;  // start() refuses addresses outside loopback unless this is set
     std::chrono::milliseconds trickleInterval{1000};  // for Trickle
+    // Run by both log pages, as script of the router's own or one a log line slipped in
+    // unescaped (for the tests of what a page may ask of its router).
+    std::string pageScript = {};
 };
 
 // One request the server received, as the tests need to see it.

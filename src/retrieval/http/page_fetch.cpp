@@ -175,6 +175,10 @@ void PageFetch::request(const QUrl& target) {
         fail(FetchFailure::Kind::InvalidAddress, target.toString());
         return;
     }
+    if (mayRequest_ && !mayRequest_(target)) {
+        fail(FetchFailure::Kind::OtherPath, PathOf(target));
+        return;
+    }
     parser_ = std::make_unique<HttpResponseParser>(limits_);
     credentialsSent_ = keeper_ && keeper_->sendsAtOnce(target);
     slot_.acquire(address(), [this] { connectToRouter(); });

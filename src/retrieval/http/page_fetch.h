@@ -61,6 +61,12 @@ public:
     // the final answer finishes the fetch as soon as its header is in, with no body. Before
     // start().
     void takeStatusOnly() { statusOnly_ = true; }
+    // For a request made on another's behalf: every address the fetch would send a request to,
+    // the first and each redirect's, must pass `mayRequest`; at the first that does not, the fetch
+    // fails without sending it. Before start().
+    void limitTargets(std::function<bool(const QUrl&)> mayRequest) {
+        mayRequest_ = std::move(mayRequest);
+    }
 
     void start();
     // Drops the connection and stays silent from now on; what destruction does, for a fetch that
@@ -90,6 +96,7 @@ private:
     const QPointer<CredentialKeeper> keeper_;
     const RedirectPolicy policy_;
     const FetchLimits limits_;
+    std::function<bool(const QUrl&)> mayRequest_;
 
     QUrl current_;
     ConnectionSlot slot_;  // a connection of its own, when the router may take one more
