@@ -3,17 +3,23 @@
 #include "log_text.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QStringEncoder>
 #include <QStringView>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+#include <tuple>
+#include <utility>
 
 namespace quorvane {
 
@@ -105,6 +111,30 @@ QString MakeFolder(QString folder) {
     return error ? QString::fromLocal8Bit(error.message()) : QString();
 }
 
+// Closes a file descriptor at the end of its scope, unless it was closed before.
+struct FileHandle {
+    explicit FileHandle(int descriptor) : fd(descriptor) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (fd >= 0) ::close(fd);
+    }
+    int fd;
+};
+
+// Takes the exclusive lock on the open file, waiting at most `wait` while another holds it: 0,
+// EWOULDBLOCK when the other kept it, or the system's error (a file system without locks). The
+// system has no bounded wait for this lock, hence the polling.
+int LockWithin(int fd, std::chrono::milliseconds wait) {
+    const QDeadlineTimer deadline(wait);
+    for (int pauseMs = 1;; pauseMs = std::min(2 * pauseMs, 50)) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+        if (errno != EWOULDBLOCK && errno != EINTR) return errno;
+        if (deadline.hasExpired()) return EWOULDBLOCK;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
+}
+
 }  // namespace
 
 QStringList DatedLogLines(const QString& logText) {
@@ -142,7 +172,8 @@ LogCopyPlace ResolveLogCopyFolder(const QString& appFolder, const QString& userD
 }
 
 LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKind kind,
-                            const QDate& today, const QLocale& locale) {
+                            const QDate& today, const QLocale& locale,
+                            std::chrono::milliseconds wait) {
     // The whole block goes out in one append so that a failure can be undone by cutting the
     // file back to its former length; line by line writing could leave half a block behind.
     QString block = HeaderText(kind) + locale.toString(today, ShortDateFormatWithFullYear(locale));
@@ -162,46 +193,45 @@ LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKi
     // Something may take the file's place after the look above. O_NONBLOCK makes opening a pipe
     // fail at once instead of waiting for a reader, and fstat() on what was opened has the last
     // word; on a regular file the flag changes nothing.
-    const int fd = ::open(native.constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) return {false, SystemProblem(path, qt_error_string(errno))};
-    const bool looked = ::fstat(fd, &status) == 0;
-    if (!looked || !S_ISREG(status.st_mode)) {
-        const CopyFileProblem problem = looked ? NotRegularProblem(path, status.st_mode)
-                                               : SystemProblem(path, qt_error_string(errno));
-        ::close(fd);
-        return {false, problem};
-    }
-    QFile file;
-    // Unbuffered, so that a full disk is reported by write() itself and not later by close().
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
-                   QFileDevice::AutoCloseHandle)) {
-        const QString reason = file.errorString();
-        ::close(fd);
-        return {false, SystemProblem(path, reason)};
-    }
-    const qint64 sizeBefore = file.size();
+    FileHandle file(::open(native.constData(),
+                           O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                           0666));
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0)
+        return {false, SystemProblem(path, qt_error_string(errno))};
+    if (!S_ISREG(status.st_mode)) return {false, NotRegularProblem(path, status.st_mode)};
+
+    // Two windows may copy at once. Each appends under an exclusive lock on the file itself, so
+    // that one whose append fails cuts the file back over its own block, never over a block that
+    // the other appended meanwhile. The system drops the lock with its holder: a window that
+    // crashed holds nothing. A second handle keeps the lock while the first is closed, since
+    // closing can still report a failed write (on a network file system).
+    const int locked = LockWithin(file.fd, wait);
+    if (locked == EWOULDBLOCK) return {false, {path, {}, std::nullopt, true}};
+    if (locked != 0) return {false, SystemProblem(path, qt_error_string(locked))};
+    const FileHandle lock(::fcntl(file.fd, F_DUPFD_CLOEXEC, 0));
+    if (lock.fd < 0 || ::fstat(file.fd, &status) != 0)
+        return {false, SystemProblem(path, qt_error_string(errno))};
+    const off_t sizeBefore = status.st_size;
 
     // A short write (a disk filling up) is followed by another attempt, which fails with the
     // system's reason for the sentence to the user.
     qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) break;
-        written += n;
+    int error = 0;
+    while (written < bytes.size() && error == 0) {
+        const ssize_t n =
+            ::write(file.fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n > 0)
+            written += n;
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? ENOSPC : errno;
     }
-    bool ok = written == bytes.size() && file.flush();
-    QString reason = ok ? QString() : file.errorString();
-    if (!ok) file.resize(sizeBefore);
-
-    file.close();
-    if (ok && file.error() != QFileDevice::NoError) {
-        ok = false;
-        reason = file.errorString();
-        QFile::resize(path, sizeBefore);
-    }
-    if (!ok) return {false, SystemProblem(path, reason)};
-    return {true, {}};
+    if (::close(std::exchange(file.fd, -1)) != 0 && error == 0) error = errno;
+    if (error == 0) return {true, {}};
+    // A program that appends without the lock may have written after this block; then the block
+    // stays rather than take that program's lines with it.
+    if (::fstat(lock.fd, &status) == 0 && status.st_size == sizeBefore + written)
+        std::ignore = ::ftruncate(lock.fd, sizeBefore);
+    return {false, SystemProblem(path, qt_error_string(error))};
 }
 
 }  // namespace quorvane

@@ -7,12 +7,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 namespace quorvane {
 
 // The name of the copy file inside the application folder.
 inline constexpr char kLogCopyFileName[] = "syslog.txt";
+
+// How long a copy waits while another window (or program) appends to the same copy file. An
+// append of the largest page takes a fraction of that; a holder that keeps the file longer is
+// stuck, and the window, whose own thread waits, should not freeze with it.
+inline constexpr std::chrono::milliseconds kCopyFileWait{3'000};
 
 // What stands where a copy file should be, when it is no regular file.
 enum class NotARegularFile { Directory, NamedPipe, Socket, CharacterDevice, BlockDevice, Other };
@@ -23,6 +29,7 @@ struct CopyFileProblem {
     QString path;          // the copy file; empty when no folder for it is known at all
     QString systemReason;  // the system's words, unless `standing` says it
     std::optional<NotARegularFile> standing;
+    bool inUse = false;  // another writer kept the file for the whole wait
 };
 
 struct LogCopyResult {
@@ -53,8 +60,10 @@ LogCopyPlace ResolveLogCopyFolder(const QString& appFolder, const QString& userD
 // lines to `folder` + "syslog.txt" (folder ends in a separator). The file is opened and closed
 // within the call and only ever appended to; on failure it holds what it held before. Only a
 // regular file is written: a pipe, device, socket or folder of that name is a failure, and
-// nothing here waits for a reader or a device.
+// nothing here waits for a reader or a device. Appends from several processes take turns, each
+// waiting at most `wait` for its turn.
 LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKind kind,
-                            const QDate& today, const QLocale& locale);
+                            const QDate& today, const QLocale& locale,
+                            std::chrono::milliseconds wait = kCopyFileWait);
 
 }  // namespace quorvane

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -28,8 +29,18 @@ namespace {
 const QByteArray kSystemHeader = "Router log saved on 4/12/2007\r\n";
 
 quorvane::LogCopyResult Copy(const QString& folder, const QString& text,
-                             LogKind kind = LogKind::System, const char* locale = "en_US") {
-    return quorvane::AppendLogCopy(folder, text, kind, QDate(2007, 4, 12), QLocale(locale));
+                             LogKind kind = LogKind::System, const char* locale = "en_US",
+                             std::chrono::milliseconds wait = quorvane::kCopyFileWait) {
+    return quorvane::AppendLogCopy(folder, text, kind, QDate(2007, 4, 12), QLocale(locale), wait);
+}
+
+// Another window: a process that appends `blocks` copies and ends with the count that failed.
+pid_t AppendElsewhere(const QString& folder, int blocks) {
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    int failed = 0;
+    for (int i = 0; i < blocks; ++i) failed += !Copy(folder, "04/12/2007 b").ok;
+    ::_exit(std::min(failed, 255));
 }
 
 QByteArray ReadFile(const QString& path) {
@@ -197,6 +208,11 @@ private slots:
         // up midway would, without needing a small file system.
         QTest::newRow("file size limit reached midway") << "limit"
                                                         << "File too large";
+        // Each of the other's blocks stays whole; only this window's own is cut away.
+        QTest::newRow("limit reached while another window appends") << "limit, other appends"
+                                                                    << "File too large";
+        QTest::newRow("held by another window") << "held"
+                                                << "another window or program kept it in use";
     }
     void failureLeavesFileUnchanged() {
         QFETCH(QString, setup);
@@ -205,7 +221,8 @@ private slots:
         QString folder = dir.path() + '/';
         const QString path = folder + "syslog.txt";
         const QByteArray before(100, 'b');
-        if (setup == "read-only" || setup == "limit") {
+        const bool kept = setup == "read-only" || setup.startsWith("limit") || setup == "held";
+        if (kept) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
         }
@@ -218,6 +235,9 @@ private slots:
                                : -1;
         if (setup == "pipe with reader") QVERIFY(reader >= 0);
         if (setup == "socket") QVERIFY(MakeSocket(path));
+        const int holder = setup == "held" ? ::open(QFile::encodeName(path), O_RDONLY) : -1;
+        if (setup == "held") QCOMPARE(::flock(holder, LOCK_EX), 0);
+        const pid_t other = setup == "limit, other appends" ? AppendElsewhere(folder, 300) : 0;
         if (setup == "missing") folder += "gone/";
         if (setup == "read-only") {
             if (geteuid() == 0) QSKIP("permissions do not stop root from writing");
@@ -226,19 +246,28 @@ private slots:
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit limited = saved;
-        if (setup == "limit") limited.rlim_cur = before.size() + 20;
+        if (setup.startsWith("limit")) limited.rlim_cur = before.size() + 20;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const auto result = Copy(folder, "04/12/2007 " + QString(200, 'x'));
+        const auto copy = [&] {
+            return Copy(folder, "04/12/2007 " + QString(200, 'x'), LogKind::System, "en_US",
+                        std::chrono::milliseconds(100));
+        };
+        int status = -1;
+        while (other > 0 && ::waitpid(other, &status, WNOHANG) == 0) copy();
+        const auto result = copy();
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
+        if (holder >= 0) ::close(holder);
 
         QVERIFY(!result.ok);
         const QString sentence = "The log could not be copied to " + folder + "syslog.txt: ";
         const QString error = CopyFailureSentence(result.problem);
         QVERIFY2(error.startsWith(sentence), qPrintable(error));
         QVERIFY2(error.contains(reason, Qt::CaseInsensitive), qPrintable(error));
-        if (setup == "read-only" || setup == "limit") QCOMPARE(ReadFile(path), before);
+        const QByteArray others = (kSystemHeader + "04/12/2007 b\r\n").repeated(other ? 300 : 0);
+        if (kept) QCOMPARE(ReadFile(path), before + others);
+        if (other) QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the other failed");
         if (reader >= 0) {
             char byte = 0;
             const ssize_t n = ::read(reader, &byte, 1);

@@ -61,10 +61,13 @@ Answer Fetch(const QString& url, const QByteArray& authorization = Basic("admin"
 
 // The bytes of one exchange on a connection of its own, read until the router closes it or
 // `limit` bytes have come; for answers that a client library would hide or refuse.
-QByteArray Exchange(const RouterSim& sim, const QByteArray& target, qsizetype limit = 4 << 20) {
+// `lateMs`: how long the request comes after the connection, as from a client on a busy machine.
+QByteArray Exchange(const RouterSim& sim, const QByteArray& target, qsizetype limit = 4 << 20,
+                    int lateMs = 0) {
     QTcpSocket socket;
     socket.connectToHost(QString::fromStdString(sim.host()), quint16(sim.port()));
     if (!socket.waitForConnected(10'000)) return {};
+    QTest::qSleep(lateMs);
     socket.write("GET " + target + " HTTP/1.1\r\nHost: router\r\nAuthorization: " +
                  Basic("admin", "demo") + "\r\nConnection: close\r\n\r\n");
     QByteArray answer;
@@ -322,6 +325,12 @@ private slots:
 
     // The whole page is announced at once and then sent one byte at a time; reading its start
     // is enough to see that.
+    void answersARequestThatComesLate() {
+        RouterSim sim({.password = "demo"});
+        QVERIFY(sim.start());
+        QVERIFY(Exchange(sim, "/doc/syslog.htm", 4 << 20, 2'000).startsWith("HTTP/1.1 200 "));
+    }
+
     void trickleAnnouncesThePageAndSendsItsStart() {
         RouterSim sim({.password = "demo", .fault = Fault::Trickle, .trickleInterval = 1ms});
         QVERIFY(sim.start());

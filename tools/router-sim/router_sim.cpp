@@ -428,10 +428,13 @@ bool RouterSim::start(const std::string& host, int port) {
         if (!impl_->options.allowAnyHost && !isLoopbackHost(host)) return false;
     }
     auto server = std::make_unique<httplib::Server>();
-    // One request per connection and a short idle wait keep stop() prompt: the library joins
-    // its workers, and an idle keep-alive connection would hold one for its whole timeout.
+    // One request per connection keeps stop() prompt: the library joins its workers, and an
+    // idle keep-alive connection would hold one for its whole timeout. That timeout is also how
+    // long a new connection waits for its request, which a client on a busy machine may send
+    // seconds after the connection stands: a shorter wait closed such a connection unanswered,
+    // and the client rightly reported the router's silence (a soak once lost a clear that way).
     server->set_keep_alive_max_count(1);
-    server->set_keep_alive_timeout(1);
+    server->set_keep_alive_timeout(10);
     // The library's queue of connections not yet accepted stays at its five, as short as a small
     // router's: a client that opens more connections at once has some openings dropped, which
     // the system tries again only a second later.

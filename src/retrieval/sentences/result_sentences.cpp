@@ -142,6 +142,7 @@ QString Sentence(const FetchFailure& failure) {
 }
 
 QString CopyFileReason(const CopyFileProblem& problem) {
+    if (problem.inUse) return QStringLiteral("another window or program kept it in use");
     if (!problem.standing) return problem.systemReason;
     switch (*problem.standing) {
         case NotARegularFile::Directory:
