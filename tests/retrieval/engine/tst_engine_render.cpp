@@ -212,6 +212,9 @@ private slots:
                    "<body onload=\"setTimeout(() => document.getElementById('t').value = 'one',"
                    " 30)\"><textarea id=t></textarea>")
             << "one\r\n";
+        QTest::newRow("page shown, so that its timers run on time")
+            << QByteArray("<body><script>document.write(document.visibilityState)</script>")
+            << "visible\r\n";
         QTest::newRow("no body") << QByteArray("<frameset></frameset>") << "";
         QTest::newRow("text that starts with U+FEFF")
             << QByteArray("<body>&#xFEFF;x") << QChar(0xFEFF) + QStringLiteral("x\r\n");
