@@ -52,8 +52,12 @@ void BM_PageReader(benchmark::State& state, DemoPage page, std::size_t logPageBy
 // One reading of a fetched page by the engine's warm helper: the page's bytes to the helper, a
 // fresh page there (its renderer brought up while the engine was idle, as between a user's
 // presses), the page's own requests to its router fetched here, its scripts, and its text back.
-void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
+// `moving` is markup added at the end of the page's body, to keep it moving.
+void EngineRender(benchmark::State& state, DemoPage page, std::size_t logPageBytes,
+                  const QByteArray& moving) {
     const DemoRouter router(page, logPageBytes);
+    QByteArray html = router.html;
+    html.replace("</body>", moving + "</body>");
     if (!router.started) {
         state.SkipWithError("the demo router did not start");
         return;
@@ -71,7 +75,7 @@ void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPage
     const auto render = [&](QElapsedTimer& timer) {
         bool done = false;
         QString text;
-        EngineReading job(&engine, {url, kContentType, router.html}, fetcher);
+        EngineReading job(&engine, {url, kContentType, html}, fetcher);
         QObject::connect(&job, &EngineReading::finished, [&](const QString& got) {
             text = got;
             done = true;
@@ -101,6 +105,46 @@ void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPage
     state.counters["bytes"] = double(router.bytes);
 }
 
+void BM_EngineRender(benchmark::State& state, DemoPage page, std::size_t logPageBytes) {
+    EngineRender(state, page, logPageBytes, {});
+}
+
+// What keeps a router's page moving for as long as it is open: clocks, uptime counters, status
+// lights, marquees. Each is added to the demo page, whose log the engine must read all the same,
+// and not much later than the same page standing still ("still").
+struct Moving {
+    const char* name;
+    const char* markup;
+};
+constexpr Moving kMoving[] = {
+    {"still", ""},
+    {"banner-40ms",
+     "<div id=\"up\"></div><script>var n = 0; (function redraw() {"
+     " document.getElementById('up').textContent = 'Uptime ' + ++n; setTimeout(redraw, 40);"
+     " })();</script>"},
+    {"banner-200ms",
+     "<div id=\"up\"></div><script>var n = 0; (function redraw() {"
+     " document.getElementById('up').textContent = 'Uptime ' + ++n; setTimeout(redraw, 200);"
+     " })();</script>"},
+    {"clock-1s",
+     "<div id=\"clock\"></div><script>setInterval(function () {"
+     " document.getElementById('clock').textContent = new Date().toLocaleTimeString(); },"
+     " 1000);</script>"},
+    {"animation-frame",
+     "<div id=\"meter\"></div><script>var n = 0; (function frame() {"
+     " document.getElementById('meter').textContent = 'Traffic ' + ++n;"
+     " requestAnimationFrame(frame); })();</script>"},
+    {"css-animation",
+     "<style>@keyframes blink { to { opacity: 0 } }"
+     " #light { animation: blink 0.5s infinite alternate }</style><div id=\"light\">Online</div>"},
+    {"light-40ms",
+     "<div id=\"light\">Online</div><script>(function blink() {"
+     " var light = document.getElementById('light');"
+     " light.style.color = light.style.color ? '' : 'green'; setTimeout(blink, 40); })();"
+     "</script>"},
+    {"marquee", "<marquee>Welcome to your router</marquee>"},
+};
+
 benchmark::internal::Benchmark* Register(const char* family, DemoPageBenchmark run, DemoPage page,
                                          std::size_t bytes) {
     return RegisterDemoPageBenchmark(family, run, page, bytes)->MinTime(1.0);
@@ -115,6 +159,17 @@ benchmark::internal::Benchmark* Register(const char* family, DemoPageBenchmark r
         if (!page.plainMarkup) Register("BM_EngineRender", BM_EngineRender, page, 64 * kKiB);
     }
     Register("BM_EngineRender", BM_EngineRender, kDemoPage, 4 * kMiB);
+    for (const Moving& moving : kMoving) {
+        const std::string name = std::string("BM_EngineRenderMoving/") + moving.name + "/" +
+                                 kDemoPage.name + "/bytes:65536";
+        benchmark::RegisterBenchmark(name.c_str(),
+                                     [moving](benchmark::State& state) {
+                                         EngineRender(state, kDemoPage, 64 * kKiB, moving.markup);
+                                     })
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(1.0);
+    }
     return true;
 }();
 

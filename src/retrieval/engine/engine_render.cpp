@@ -15,17 +15,22 @@ namespace quorvane {
 
 namespace {
 
-// Runs in a script world of its own, so nothing the page defined can change what it reads. First
-// it asks whether the page's scripts still wait on something (page_scripts.cpp): then it reads
-// nothing and answers "]". A text area counts with its current value, as lines of preformatted
-// text of its own, because routers show their logs in them and scripts fill them. The text comes
-// back behind one mark of ours (QTWEBENGINE_6_4_QUIRK result-drops-leading-feff): the engine
-// drops a U+FEFF that starts a script's result, and a page's text may.
+// Runs in a script world of its own, so nothing the page defined can change what it reads. It
+// first asks the page's settle watch (page_scripts.cpp) whether the page's scripts still wait on
+// something, or only keep moving, and marks the text with the answer: ']' waiting, '~' moving,
+// '[' neither. The mark also keeps the text's own first character
+// (QTWEBENGINE_6_4_QUIRK result-drops-leading-feff): the engine drops a U+FEFF that starts a
+// script's result, and a page's text may. A text area counts with its current value, as lines of
+// preformatted text of its own, because routers show their logs in them and scripts fill them;
+// it is back in its place before the page's scripts run again, since a page may be read more
+// than once.
 constexpr char kReadBodyText[] = R"JS(
 (() => {
-  if (!window.dispatchEvent(new Event('quorvane-settled', {cancelable: true}))) return ']';
+  const refused = name => !window.dispatchEvent(new Event(name, {cancelable: true}));
+  const mark = refused('quorvane-waiting') ? ']' : refused('quorvane-moving') ? '~' : '[';
   const body = document.body;
-  if (!body) return '[';
+  if (!body) return mark;
+  const swapped = [];
   for (const area of Array.from(body.querySelectorAll('textarea'))) {
     const style = getComputedStyle(area);
     const pre = document.createElement('pre');
@@ -35,8 +40,11 @@ constexpr char kReadBodyText[] = R"JS(
     pre.style.setProperty('white-space', 'pre', 'important');
     pre.style.setProperty('text-transform', 'none', 'important');
     area.replaceWith(pre);
+    swapped.push([pre, area]);
   }
-  return '[' + body.innerText;
+  const text = body.innerText;
+  for (const [pre, area] of swapped) pre.replaceWith(area);
+  return mark + text;
 })()
 )JS";
 
@@ -72,7 +80,6 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Rend
     readyCheck_.setInterval(kReadyCheckMs);
     connect(&readyCheck_, &QTimer::timeout, this, &EngineRender::checkReadyState);
     settle_.setSingleShot(true);
-    settle_.setInterval(kLateAnswerMs);
     connect(&settle_, &QTimer::timeout, this, &EngineRender::read);
 }
 
@@ -144,6 +151,8 @@ void EngineRender::resourceDone(quint64 request) {
         job->disconnect(this);
     }
     ++answered_;
+    sinceAnswer_.start();
+    previous_.reset();
     if (loaded_) readWhenSettled();
 }
 
@@ -191,7 +200,7 @@ void EngineRender::checkReadyState() {
 void EngineRender::loadedNow() {
     if (done_ || loaded_) return;
     loaded_ = true;
-    sinceLoad_.start();
+    sinceAnswer_.start();
     readyCheck_.stop();
     read();
 }
@@ -200,7 +209,7 @@ void EngineRender::loadedNow() {
 // is answered, and a moment later, so that the script that asked has put the answer in.
 void EngineRender::readWhenSettled() {
     if (done_ || !pending_.isEmpty() || reading_) return;  // the last answer brings us back
-    settle_.start();
+    settle_.start(kLateAnswerMs);
 }
 
 void EngineRender::read() {
@@ -214,21 +223,33 @@ void EngineRender::read() {
                          });
 }
 
-// What was read holds only if the page asked for nothing and was answered nothing meanwhile, and
-// its scripts wait on nothing: a request they sent while loading may reach us after the load is
-// reported, and its answer changes the page.
+// What was read holds only if the page asked for nothing and was answered nothing meanwhile: a
+// request its scripts sent while loading may reach us after the load is reported, and its answer
+// changes the page. It is the page's text once its scripts wait on nothing, or once two readings
+// a moment apart agree while the scripts only keep moving. A page that never agrees with itself
+// (a clock with tenths, a banner that scrolls) is taken as it was last read a while after its
+// load or its last answer: what it waited on has had its time, and what still moves is not the
+// log.
 void EngineRender::readNow(const QString& text) {
     reading_ = false;
     if (done_) return;
-    const bool scriptsBusy = text.startsWith(u']') && sinceLoad_.elapsed() < kMaxBusyMs;
     if (!pending_.isEmpty() || lastRequest_ != requestsWhenRead_ ||
-        answered_ != answeredWhenRead_ || scriptsBusy) {
+        answered_ != answeredWhenRead_) {
+        previous_.reset();
         readWhenSettled();
+        return;
+    }
+    const QString body = text.mid(1);
+    const bool waiting = text.startsWith(u']');
+    const bool moving = text.startsWith(u'~');
+    if ((waiting || (moving && previous_ != body)) && sinceAnswer_.elapsed() < kMaxBusyMs) {
+        previous_ = moving ? std::optional<QString>(body) : std::nullopt;
+        settle_.start(kReadAgainMs);
         return;
     }
     done_ = true;
     stop();
-    emit finished(LogTextFromInnerText(text.mid(1)));
+    emit finished(LogTextFromInnerText(body));
 }
 
 void EngineRender::fail(engine_protocol::Failure failure) {

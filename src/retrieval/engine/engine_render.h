@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <optional>
+
 class QWebEngineLoadingInfo;
 class QWebEngineUrlRequestJob;
 
@@ -35,8 +37,13 @@ public:
     // How long after a late answer to one of its requests the page is read: time for the script
     // that asked to put the answer into the page.
     static constexpr int kLateAnswerMs = 5;
-    // How long after its load a page whose scripts say they are busy is waited for.
+    // How long a page whose scripts keep it busy is read again and again, after its load or the
+    // last answer to one of its requests, before it is taken as it was last read.
     static constexpr int kMaxBusyMs = 1'000;
+    // How long between two readings of a busy page: longer than the short timers that the page's
+    // scripts are waited on for (page_scripts.cpp), so that a banner redrawn by one of them has
+    // set its next timer by the next reading, and two readings of it can agree.
+    static constexpr int kReadAgainMs = 60;
     static constexpr int kMemoryCheckMs = 100;
     static constexpr int kReadyCheckMs = 50;
 
@@ -89,7 +96,8 @@ private:
     quint64 requestsWhenRead_ = 0;
     quint64 answeredWhenRead_ = 0;
     bool reading_ = false;
-    QElapsedTimer sinceLoad_;
+    QElapsedTimer sinceAnswer_;        // since the page loaded or one of its requests was answered
+    std::optional<QString> previous_;  // the reading before, while the page's scripts kept moving
     bool loaded_ = false;
     bool done_ = false;
 };

@@ -91,19 +91,22 @@ constexpr char kNoWebRtc[] = R"JS(
 )JS";
 
 // The page's scripts may still be at work when the page has loaded: a request they sent may not
-// have reached us yet, or a timer set for a moment later may be about to fill the log. They say
-// so when our reading asks (kSettledEvent in engine_render.cpp) by refusing the event, and the
-// page is read a moment later. A page that keeps setting short timers is read after a while all
-// the same (EngineRender::kMaxBusyMs).
+// have reached us yet, or a timer set for a moment later may be about to fill the log. Our
+// reading (engine_render.cpp) asks with two events, which the watch refuses:
+// - 'quorvane-waiting' while a request is under way, or a short timer that was already pending
+//   when the reading before asked has still not run: what the page waits on is still to come;
+// - 'quorvane-moving' while any short timer is pending: the page may change again, though what
+//   it waited on at the reading before has happened, as with a banner redrawn for ever.
 constexpr char kSettleWatch[] = R"JS(
 (() => {
-  let waiting = 0;
+  let requests = 0;
+  let asked = 0;  // readings so far
   const shortMs = 50;
   const send = XMLHttpRequest.prototype.send;
   XMLHttpRequest.prototype.send = function (...args) {
     let ended = false;
-    const end = () => { if (!ended) { ended = true; --waiting; } };
-    ++waiting;
+    const end = () => { if (!ended) { ended = true; --requests; } };
+    ++requests;
     this.addEventListener('loadend', end);
     try { return send.apply(this, args); } catch (e) { end(); throw e; }
   };
@@ -113,29 +116,33 @@ constexpr char kSettleWatch[] = R"JS(
   const fetch = window.fetch;
   if (fetch) {
     window.fetch = function (...args) {
-      ++waiting;
-      const end = () => set.call(window, () => --waiting, 0);
+      ++requests;
+      const end = () => set.call(window, () => --requests, 0);
       const answer = fetch.apply(this, args);
       answer.then(end, end);
       return answer;
     };
   }
-  const short = new Set();
+  const short = new Map();  // pending short timer -> the readings before it was set
   window.setTimeout = function (handler, delay, ...args) {
     if (!(Number(delay || 0) <= shortMs)) return set.call(this, handler, delay, ...args);
-    ++waiting;
     const id = set.call(this, function (...got) {
-      if (short.delete(id)) --waiting;
+      short.delete(id);
       return typeof handler === 'function' ? handler.apply(this, got) : (0, eval)(String(handler));
     }, delay, ...args);
-    short.add(id);
+    short.set(id, asked);
     return id;
   };
   window.clearTimeout = function (id) {
-    if (short.delete(id)) --waiting;
+    short.delete(id);
     return clear.call(this, id);
   };
-  window.addEventListener('quorvane-settled', event => { if (waiting > 0) event.preventDefault(); });
+  window.addEventListener('quorvane-waiting', event => {
+    const stale = Array.from(short.values()).some(at => at < asked);
+    ++asked;
+    if (requests > 0 || stale) event.preventDefault();
+  });
+  window.addEventListener('quorvane-moving', event => { if (short.size) event.preventDefault(); });
 })();
 )JS";
 
