@@ -43,11 +43,6 @@ void EnginePage::open(const QUrl& pageUrl) {
     pageUrl_ = pageUrl;
     loadOfOurs_ = true;
     load(pageUrl);
-    // QTWEBENGINE_6_4_QUIRK viewless-page-is-hidden: the router page's document comes up hidden
-    // all the same, its timers held to about one a second, unless the page is shown again once its
-    // load is under way.
-    setVisible(false);
-    setVisible(true);
 }
 
 // The main frame goes only where we load it: load() starts its navigation before anything else

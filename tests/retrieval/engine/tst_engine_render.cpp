@@ -210,9 +210,6 @@ private slots:
         QTest::newRow("text area filled by a timer after the first reading")
             << QByteArray("<body onload=\"setTimeout(() => t.value = 'one', 30)\"><textarea id=t>")
             << "one\r\n";
-        QTest::newRow("page shown, so that its timers run on time")
-            << QByteArray("<body><script>document.write(document.visibilityState)</script>")
-            << "visible\r\n";
         QTest::newRow("no body") << QByteArray("<frameset></frameset>") << "";
         QTest::newRow("text that starts with U+FEFF")
             << QByteArray("<body>&#xFEFF;x") << QChar(0xFEFF) + QStringLiteral("x\r\n");
