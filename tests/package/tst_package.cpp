@@ -218,12 +218,33 @@ private slots:
         QSet<QString> expected;
         for (const QString& file : FilesUnder(prefix)) expected.insert("usr/" + file);
         expected.insert(QStringLiteral("usr/share/doc/quorvane/changelog.Debian.gz"));
+        expected.insert(QStringLiteral("usr/share/quorvane/apparmor/quorvane-engine"));
         QVERIFY(expected.contains(kBinDir + "quorvane"));
         QVERIFY(expected.contains(QStringLiteral("usr/share/doc/quorvane/copyright")));
         QVERIFY(expected.contains(QStringLiteral("usr/share/man/man1/quorvane.1.gz")));
         QCOMPARE(Sorted(contents_), Sorted(expected));
         QCOMPARE(Sorted(FilesUnder(root_)), Sorted(expected));
         QVERIFY(QFileInfo(unpacked(kBinDir + "quorvane")).isExecutable());
+    }
+
+    // The AppArmor profile for the engine's helper is one this system's parser takes wherever
+    // it knows the rule that gives user namespaces (AppArmor 4; the package then installs it).
+    void appArmorProfile() {
+        const QString parser =
+            QStandardPaths::findExecutable(QStringLiteral("apparmor_parser"),
+                                           {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        if (parser.isEmpty()) QSKIP("no AppArmor parser here (package apparmor)");
+        QFile rule(work_.filePath("userns-rule"));
+        QVERIFY(rule.open(QIODevice::WriteOnly) &&
+                rule.write("abi <abi/4.0>,\nprofile probe /probe { userns, }\n") > 0);
+        rule.close();
+        const QStringList parse{QStringLiteral("--skip-kernel-load"),
+                                QStringLiteral("--skip-read-cache")};
+        if (RunProgram(parser, parse + QStringList{rule.fileName()}).exitCode != 0)
+            QSKIP("this AppArmor knows no user namespace rule: the package leaves the profile out");
+        const Run profile = RunProgram(
+            parser, parse + QStringList{unpacked("usr/share/quorvane/apparmor/quorvane-engine")});
+        QVERIFY2(profile.exitCode == 0, qPrintable(profile.errors));
     }
 
     // Debian's machine-readable copyright format with the whole licence, and a changelog whose
