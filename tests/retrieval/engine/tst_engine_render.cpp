@@ -1,3 +1,4 @@
+#include "closed_port.h"
 #include "engine_client.h"
 #include "network_isolation.h"
 #include "process_memory.h"
@@ -110,9 +111,7 @@ bool TakeOwnNetwork() {
                " ip link set quorvane1 up") == 0;
 }
 
-// Runs `command` where new user namespaces are refused, as hardened systems and containers do:
-// unshare() and clone() asking for one fail with EPERM (clone3(), whose flags a filter cannot
-// see, is not there at all).
+// Runs `command` where unshare() and clone() may make no user namespace (clone3() hides its flags).
 int RefusingUserNamespaces(char** command) {
     sock_filter filter[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
                             BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 0, 1),
@@ -485,8 +484,7 @@ private slots:
         QTest::addColumn<QString>("without");      // the helper's layers taken away
         QTest::addColumn<bool>("ordinaryUser");    // the helper runs as "nobody", sandbox on
         QTest::addColumn<bool>("lookupsChecked");  // the layers left stop name lookups too
-        // Engine settings and proxies set in the "window's" or the "helper's" environment, or
-        // "no user namespaces" for the helper.
+        // The engine's settings in the "window's" or "helper's" environment; "no user namespaces".
         QTest::addColumn<QString>("setting");
         const std::tuple<const char*, const char*, bool> layers[] = {
             {"every layer", "", true},
@@ -529,12 +527,8 @@ private slots:
         const QString lookups = work.filePath("lookups");
         QStringList command{"env", "QUORVANE_LOOKUP_LOG=" + lookups,
                             QStringLiteral("LD_PRELOAD=" QUORVANE_LOOKUP_RECORDER)};
-        // What would undo the helper's layers: its sandbox off and its switches replaced, a
-        // debugging port opened, every request sent through a listener.
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 debugPort = probe.serverPort();
-        probe.close();
+        // Its sandbox off, switches replaced, a debugging port open, requests through a listener.
+        const int debugPort = ClosedPort();
         const QStringList settings{
             "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu",
             "QTWEBENGINE_REMOTE_DEBUGGING=127.0.0.1:" + QString::number(debugPort),
@@ -578,17 +572,16 @@ private slots:
                                                  "frame %1,top %1")
                                       .arg(made));
         QCOMPARE(sandboxed, ordinaryUser);
-        // The helper's own network is a namespace other than the test's, unless refused: what
-        // the window tells the user.
+        // The helper's own network is another namespace than the test's, unless refused.
         QVERIFY(SharesThisNetwork(engine.helperPid()) ==
                 std::optional(without.contains(QLatin1String("network")) ||
                               setting == "no user namespaces"));
-        // The window started it with none of them: they came, if at all, from the command.
+        // The window started it without them: they came, if at all, from the command.
         QFile environment(QStringLiteral("/proc/%1/environ").arg(engine.helperPid()));
         QVERIFY(environment.open(QIODevice::ReadOnly));
         QCOMPARE(environment.readAll().contains("QTWEBENGINE_"), setting == "helper's");
         QTcpSocket debugger;
-        debugger.connectToHost(QHostAddress::LocalHost, debugPort);
+        debugger.connectToHost(QHostAddress::LocalHost, quint16(debugPort));
         QVERIFY(!debugger.waitForConnected(kWaitMs));
         QFile recorded(lookups);
         const QString names =

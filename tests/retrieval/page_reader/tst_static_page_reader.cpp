@@ -206,8 +206,8 @@ private slots:
                 std::string::npos);
     }
 
-    // Seen from outside, the helper runs on a network of its own and ends with its parent: the
-    // thread that started it, as the kernel counts parents, which here ends in mid-read.
+    // The helper has a network of its own and ends with its parent (to the kernel, the thread
+    // that started it, which ends here in mid-read).
     void containedLikeTheEngine() {
         QSemaphore seen;
         std::unique_ptr<StaticPageReader> reader;
