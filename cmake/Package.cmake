@@ -14,6 +14,17 @@ quorvane_gzip(${quorvane_changelog} ${quorvane_changelog}.gz)
 install(FILES ${quorvane_changelog}.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
         COMPONENT debian EXCLUDE_FROM_ALL)
 
+# The AppArmor profile that lets the engine's helper have its user namespace where AppArmor
+# restricts them. It names the helper where the package puts it, and an AppArmor too old for its
+# rule would refuse it at boot, so it is shipped aside and the maintainer scripts put it in
+# /etc/apparmor.d only where this system's AppArmor understands it, and take it away with the
+# package.
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/apparmor/quorvane-engine
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvane/apparmor COMPONENT debian EXCLUDE_FROM_ALL)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/data/debian/postinst
+    ${PROJECT_SOURCE_DIR}/data/debian/prerm ${PROJECT_SOURCE_DIR}/data/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvane)
 set(CPACK_PACKAGE_VENDOR "The Quorvane developers")

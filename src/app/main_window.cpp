@@ -3,6 +3,7 @@
 #include "analysis_clock.h"
 #include "browser_component.h"
 #include "caption_fit.h"
+#include "log_text.h"
 #include "page_completion.h"
 #include "password_mask.h"
 #include "request_url.h"
@@ -227,7 +228,14 @@ void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
         txtRouterTime->setText(findings->routerTime);
         txtADSLTime->setText(findings->adslTime);
     }
-    txtLog->setPlainText(outcome.logBoxText);
+    QString logBoxText = outcome.logBoxText;
+    // Said once in a session, on the first line, like where copies go: the findings stay as they
+    // are.
+    if (!EngineNetworkSaid && WebBrowser->engineSharesOurNetwork()) {
+        EngineNetworkSaid = true;
+        logBoxText.prepend(EngineSharesNetworkNotice() + kLineEnd);
+    }
+    txtLog->setPlainText(logBoxText);
 }
 
 void Form1::WebBrowser_NavigateError(int index, const QString& /*url*/, const QString& message) {

@@ -50,6 +50,8 @@ private:
     LogKind RequestedLog{};
     // txtLog has said where copies go when AppFolder cannot take them.
     bool CopyFallbackSaid = false;
+    // txtLog has said that the web engine runs on the computer's network.
+    bool EngineNetworkSaid = false;
 
     QLabel* Label1;
     QLineEdit* txtPass;

@@ -3,6 +3,7 @@
 #include "content_kind.h"
 #include "engine_at_first_sight.h"
 #include "engine_client.h"
+#include "network_isolation.h"
 #include "request_url.h"
 #include "result_sentences.h"
 
@@ -204,6 +205,10 @@ WebBrowserCollection::~WebBrowserCollection() {
 EngineClient* WebBrowserCollection::engine() {
     if (engine_ == nullptr) engine_ = new EngineClient(this);
     return engine_;
+}
+
+bool WebBrowserCollection::engineSharesOurNetwork() const {
+    return engine_ && SharesThisNetwork(engine_->helperPid()).value_or(false);
 }
 
 void WebBrowserCollection::setLimits(const NavigationLimits& limits) {

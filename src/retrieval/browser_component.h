@@ -105,6 +105,9 @@ public:
 
     // The web engine's helper the instances share, started by the first page that needs it.
     EngineClient* engine();
+    // Whether the engine's helper runs, and runs on the program's own network: where the system
+    // refuses it a network of its own, its other locks alone keep pages off the network.
+    bool engineSharesOurNetwork() const;
 
 signals:
     void DocumentComplete(int index, const QString& url);

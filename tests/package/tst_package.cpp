@@ -21,6 +21,7 @@ namespace {
 const QString kBuildDir = QStringLiteral(QUORVANE_BUILD_DIR);
 const QString kDebVersion = QStringLiteral(QUORVANE_DEB_VERSION);
 const QString kBinDir = QStringLiteral("usr/bin/");
+const QString kAppArmorProfile = QStringLiteral("usr/share/quorvane/apparmor/quorvane-engine");
 
 struct Run {
     int exitCode = -1;
@@ -218,12 +219,23 @@ private slots:
         QSet<QString> expected;
         for (const QString& file : FilesUnder(prefix)) expected.insert("usr/" + file);
         expected.insert(QStringLiteral("usr/share/doc/quorvane/changelog.Debian.gz"));
+        expected.insert(kAppArmorProfile);
         QVERIFY(expected.contains(kBinDir + "quorvane"));
         QVERIFY(expected.contains(QStringLiteral("usr/share/doc/quorvane/copyright")));
         QVERIFY(expected.contains(QStringLiteral("usr/share/man/man1/quorvane.1.gz")));
         QCOMPARE(Sorted(contents_), Sorted(expected));
         QCOMPARE(Sorted(FilesUnder(root_)), Sorted(expected));
         QVERIFY(QFileInfo(unpacked(kBinDir + "quorvane")).isExecutable());
+    }
+
+    // The engine helper's AppArmor profile parses wherever the parser knows its rules.
+    void appArmorProfile() {
+        const QString parser = QStandardPaths::findExecutable("apparmor_parser", {"/usr/sbin"});
+        if (parser.isEmpty()) QSKIP("no AppArmor parser here (package apparmor)");
+        const Run run = RunProgram(parser, {"-Q", "-T", unpacked(kAppArmorProfile)});
+        if (run.errors.contains(QLatin1String("abi/4.0")))
+            QSKIP("this AppArmor knows no user namespace rule: the package leaves the profile out");
+        QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
     }
 
     // Debian's machine-readable copyright format with the whole licence, and a changelog whose

@@ -1,5 +1,6 @@
 #include "engine_client.h"
 
+#include "helper_environment.h"
 #include "process_end.h"
 #include "process_memory.h"
 
@@ -82,6 +83,7 @@ bool EngineClient::ensureHelper() {
     process_ = process;
     // The helper's diagnostics (Chromium's, a sanitizer's) belong with the program's own.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setProcessEnvironment(HelperEnvironment());
     connect(process, &QProcess::readyReadStandardOutput, this, &EngineClient::onReadyRead);
     connect(process, &QProcess::finished, this, &EngineClient::onHelperGone);
     connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -11,6 +11,7 @@
 #include "engine_host.h"
 #include "engine_service.h"
 #include "engine_switches.h"
+#include "helper_environment.h"
 #include "network_isolation.h"
 
 #include <fcntl.h>
@@ -57,6 +58,9 @@ int main(int argc, char* argv[]) {
         shutters.ownNetwork ? quorvane::IsolateNetwork()
                             : quorvane::NetworkIsolation{false, QStringLiteral("left out")};
     const bool root = ::geteuid() == 0;
+    // The program starts this helper with an environment of its own making; whoever else starts
+    // it does not get to set the engine's switches or proxies either.
+    quorvane::ForgetEngineOverrides();
 
     quorvane::EngineApplication app(argv[0],
                                     quorvane::ChromiumSwitches(shutters.chromiumSwitches, root));

@@ -1,6 +1,8 @@
 // quorvane-page-reader: reads one page with the static renderer, in a process of its own so that
 // a page built to be slow or to eat memory can be stopped at once and is held to the limits its
-// parent sets (see StaticPageReader). What goes in and comes out: page_reader_protocol.h.
+// parent sets (see StaticPageReader). What goes in and comes out: page_reader_protocol.h. It needs
+// no network, and gets none: it moves into a network namespace of its own where the system allows
+// it, so that a fault in parsing a hostile page reaches nothing beyond this process.
 
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "network_isolation.h"
 #include "page_reader_protocol.h"
 #include "page_text.h"
 #include "write_all.h"
@@ -34,6 +37,9 @@ QByteArray ReadAll(int fd) {
 
 int main() {
     namespace protocol = quorvane::page_reader_protocol;
+    // First, while this process has its one thread. Where the system refuses, the reader has no
+    // use for the network all the same: it only parses what it is given.
+    quorvane::IsolateNetwork();
     QByteArray body = ReadAll(STDIN_FILENO);
     const qsizetype lineEnd = body.indexOf('\n');
     if (lineEnd < 0) return protocol::kExitNoTypeLine;

@@ -1,9 +1,14 @@
 #include "static_page_reader.h"
 
+#include "helper_environment.h"
 #include "page_reader_protocol.h"
 #include "process_end.h"
 
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,8 +39,12 @@ constexpr bool kAddressSpaceCanBeLimited = true;
 #endif
 
 // Runs in the child between fork and exec, so it makes system calls only. Past the soft CPU limit
-// the kernel sends SIGXCPU, a second later SIGKILL. A helper that dies leaves no core file behind.
-void ApplyLimits(StaticPageReader::Limits limits) {
+// the kernel sends SIGXCPU, a second later SIGKILL. A helper that dies leaves no core file behind,
+// and never outlives the program (`parent`): had the program gone before the signal was asked
+// for, the helper ends here.
+void ApplyLimits(StaticPageReader::Limits limits, pid_t parent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     const auto seconds = static_cast<rlim_t>(limits.cpuSeconds);
@@ -84,8 +93,10 @@ void StaticPageReader::read(const QByteArray& body, const QByteArray& contentTyp
     process->setProgram(program);
     // The helper's diagnostics (a sanitizer's report, say) belong with the program's own.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setProcessEnvironment(HelperEnvironment());
     const Limits limits = limits_;
-    process->setChildProcessModifier([limits] { ApplyLimits(limits); });
+    process->setChildProcessModifier(
+        [limits, parent = ::getpid()] { ApplyLimits(limits, parent); });
     connect(process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
         onProcessFinished(status == QProcess::NormalExit && exitCode == 0);
     });

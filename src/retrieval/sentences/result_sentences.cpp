@@ -195,6 +195,12 @@ QString CopyFallbackNotice(const LogCopyPlace& place) {
              place.folder + QLatin1String(kLogCopyFileName));
 }
 
+QString EngineSharesNetworkNotice() {
+    return QStringLiteral(
+        "Note: this computer does not let Quorvane shut its web engine away from the network, so "
+        "only its other two safeguards keep router pages from reaching anything but the router.");
+}
+
 QString ClearSkippedAfterCopyFailure(const QString& copyFailure) {
     return copyFailure + QStringLiteral(" The router's log was not cleared.");
 }

@@ -29,6 +29,8 @@ QString CopyFailureSentence(const CopyFileProblem& problem);
 QString NoCopyPlaceSentence(const LogCopyPlace& place);
 // The copy goes to the user's data folder, and why.
 QString CopyFallbackNotice(const LogCopyPlace& place);
+// The web engine runs on the computer's network, since the system allows it no network of its own.
+QString EngineSharesNetworkNotice();
 // After a copy failure: the router's log is left as it is.
 QString ClearSkippedAfterCopyFailure(const QString& copyFailure);
 // A page that holds no dated line is kept, and the router's log is left as it is.

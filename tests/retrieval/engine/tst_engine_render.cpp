@@ -1,3 +1,4 @@
+#include "closed_port.h"
 #include "engine_client.h"
 #include "network_isolation.h"
 #include "process_memory.h"
@@ -12,8 +13,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <csignal>
+#include <cstddef>
 #include <cstdlib>
 #include <ctime>
 
@@ -53,13 +59,6 @@ qint64 BusyRenderer() {
             return pid;
     }
     return 0;
-}
-
-// Which network namespace a process is in.
-QByteArray NetworkOf(qint64 pid) {
-    char target[64] = {};
-    const QByteArray link = "/proc/" + QByteArray::number(pid) + "/ns/net";
-    return ::readlink(link.constData(), target, sizeof target - 1) > 0 ? target : "none";
 }
 
 // Chromium's sandbox holds the process to a seccomp filter.
@@ -111,6 +110,25 @@ bool TakeOwnNetwork() {
                "ip link set lo up && ip link add quorvane0 type veth peer name quorvane1 &&"
                " ip addr add 10.254.0.1/24 dev quorvane0 && ip link set quorvane0 up &&"
                " ip link set quorvane1 up") == 0;
+}
+
+// Runs `command` where unshare() and clone() may make no user namespace (clone3() hides its flags).
+int RefusingUserNamespaces(char** command) {
+    sock_filter filter[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 0, 1),
+                            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+                            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unshare, 1, 0),
+                            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 0, 3),
+                            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+                            BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, CLONE_NEWUSER, 0, 1),
+                            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+                            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+    const sock_fprog program{sizeof filter / sizeof *filter, filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        return 1;
+    ::execvp(command[0], command);
+    return 1;
 }
 
 }  // namespace
@@ -471,6 +489,8 @@ private slots:
         QTest::addColumn<QString>("without");      // the helper's layers taken away
         QTest::addColumn<bool>("ordinaryUser");    // the helper runs as "nobody", sandbox on
         QTest::addColumn<bool>("lookupsChecked");  // the layers left stop name lookups too
+        // The engine's settings in the "window's" or "helper's" environment; "no user namespaces".
+        QTest::addColumn<QString>("setting");
         const std::tuple<const char*, const char*, bool> layers[] = {
             {"every layer", "", true},
             {"own network alone", "switches,scripts", false},
@@ -480,14 +500,25 @@ private slots:
         for (const bool user : {false, true}) {
             for (const auto& [name, without, lookups] : layers) {
                 QTest::addRow("%s%s", name, user ? ", ordinary user" : "")
-                    << QString::fromLatin1(without) << user << lookups;
+                    << QString::fromLatin1(without) << user << lookups << QString();
             }
+            for (const char* where : {"window's", "helper's"}) {
+                QTest::addRow("switches alone, engine settings in the %s environment%s", where,
+                              user ? ", ordinary user" : "")
+                    << QStringLiteral("network,scripts") << user << true << where;
+            }
+        }
+        for (const auto& [name, without, lookups] : layers) {
+            if (std::string_view(without) == "switches,scripts") continue;  // nothing left
+            QTest::addRow("%s, ordinary user, no user namespaces", name)
+                << QString::fromLatin1(without) << true << lookups << "no user namespaces";
         }
     }
     void webRtcReachesNothing() {
         QFETCH(QString, without);
         QFETCH(bool, ordinaryUser);
         QFETCH(bool, lookupsChecked);
+        QFETCH(QString, setting);
         const bool control = without.count(u',') == 2;
         if (!ownNetwork_) QSKIP("the test has no network of its own (it needs root)");
         ReachListeners listeners;
@@ -499,15 +530,26 @@ private slots:
                                                QFile::ReadOwner | QFile::WriteOwner |
                                                QFile::ExeOwner);
         const QString lookups = work.filePath("lookups");
-        qputenv("QUORVANE_LOOKUP_LOG", QFile::encodeName(lookups));
-        qputenv("LD_PRELOAD", QUORVANE_LOOKUP_RECORDER);
-        QStringList command{QStringLiteral(QUORVANE_ENGINE_HELPER)};
-        if (ordinaryUser) {
-            command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                                  QStringLiteral("--")} +
-                      command;
+        QStringList command{"env", "QUORVANE_LOOKUP_LOG=" + lookups,
+                            QStringLiteral("LD_PRELOAD=" QUORVANE_LOOKUP_RECORDER)};
+        // Its sandbox off, switches replaced, a debugging port open, requests through a listener.
+        const int debugPort = ClosedPort();
+        const QStringList settings{
+            "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu",
+            "QTWEBENGINE_REMOTE_DEBUGGING=127.0.0.1:" + QString::number(debugPort),
+            "all_proxy=http://127.0.0.2:3479", "http_proxy=http://127.0.0.2:3479"};
+        for (const QString& variable : settings) {
+            if (setting == "window's")
+                qputenv(qPrintable(variable.section(u'=', 0, 0)),
+                        variable.section(u'=', 1).toUtf8());
         }
+        if (setting == "helper's") command << settings;
+        if (ordinaryUser)
+            command << QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                   "--"};
+        if (setting == "no user namespaces")
+            command << QCoreApplication::applicationFilePath() << "--refuse-user-namespaces";
+        command << QStringLiteral(QUORVANE_ENGINE_HELPER);
         if (!without.isEmpty()) command << "--without=" + without;
         EngineClient::setCommand(command);
         EngineClient engine;
@@ -524,7 +566,8 @@ private slots:
         });
         watch.start(50);
         const Outcome outcome = render(kWebRtcPage, &engine, slowFetch);
-        qunsetenv("LD_PRELOAD");
+        for (const QString& variable : settings)
+            qunsetenv(qPrintable(variable.section(u'=', 0, 0)));
         EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
         QVERIFY2(outcome.finished, outcome.failure ? "failed" : "no outcome");
         const QString made = without.contains(QLatin1String("scripts")) ? "made" : "refused";
@@ -534,9 +577,17 @@ private slots:
                                                  "frame %1,top %1")
                                       .arg(made));
         QCOMPARE(sandboxed, ordinaryUser);
-        // The helper's own network is a namespace other than the test's.
-        QCOMPARE(NetworkOf(engine.helperPid()) != NetworkOf(::getpid()),
-                 !without.contains(QLatin1String("network")));
+        // The helper's own network is another namespace than the test's, unless refused.
+        QVERIFY(SharesThisNetwork(engine.helperPid()) ==
+                std::optional(without.contains(QLatin1String("network")) ||
+                              setting == "no user namespaces"));
+        // The window started it without them: they came, if at all, from the command.
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(engine.helperPid()));
+        QVERIFY(environment.open(QIODevice::ReadOnly));
+        QCOMPARE(environment.readAll().contains("QTWEBENGINE_"), setting == "helper's");
+        QTcpSocket debugger;
+        debugger.connectToHost(QHostAddress::LocalHost, quint16(debugPort));
+        QVERIFY(!debugger.waitForConnected(kWaitMs));
         QFile recorded(lookups);
         const QString names =
             recorded.open(QIODevice::ReadOnly) ? QString::fromUtf8(recorded.readAll()) : QString();
@@ -554,6 +605,8 @@ private slots:
 };
 
 int main(int argc, char* argv[]) {
+    if (argc > 2 && argv[1] == std::string_view("--refuse-user-namespaces"))
+        return RefusingUserNamespaces(argv + 2);
     const bool ownNetwork = TakeOwnNetwork();
     QCoreApplication app(argc, argv);
     TestEngineRender test(ownNetwork);

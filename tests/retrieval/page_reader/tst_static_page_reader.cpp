@@ -2,13 +2,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <chrono>
 #include <memory>
 #include <optional>
 
 #include "engine_at_first_sight.h"
+#include "network_isolation.h"
 #include "page_text.h"
 #include "sim_hostile.h"
 #include "sim_page.h"
@@ -200,6 +204,26 @@ private slots:
                  qPrintable(QString::number(page.size())));
         QVERIFY(page.find(routersim::logBlock(routersim::PageStyle::Table, log)) !=
                 std::string::npos);
+    }
+
+    // The helper has a network of its own and ends with its parent (to the kernel, the thread
+    // that started it, which ends here in mid-read).
+    void containedLikeTheEngine() {
+        QSemaphore seen;
+        std::unique_ptr<StaticPageReader> reader;
+        std::unique_ptr<QThread> parent(QThread::create([&] {
+            reader = std::make_unique<StaticPageReader>();
+            reader->read(HostilePage(routersim::Fault::HostileDivNesting, 1u << 20), "text/html");
+            reader->moveToThread(QCoreApplication::instance()->thread());
+            seen.acquire();
+        }));
+        parent->start();
+        const auto ended = qScopeGuard([&] { seen.release(), parent->wait(); });
+        QTRY_COMPARE(PageReaders().size(), 1);
+        const qint64 helper = PageReaders().constFirst();
+        QTRY_COMPARE(quorvane::SharesThisNetwork(helper), std::optional(false));
+        seen.release();
+        QTRY_VERIFY(!PageReaders().contains(helper));
     }
 
     void withoutAHelperIsUnavailable() {

@@ -24,6 +24,13 @@ QString SystemError(const char* what) {
                                         QString::fromLocal8Bit(strerror(errno)));
 }
 
+// The network namespace a process is in, as "net:[inode]"; empty when it cannot be read.
+std::string NetworkOf(const std::string& process) {
+    char target[64] = {};
+    const std::string link = "/proc/" + process + "/ns/net";
+    return ::readlink(link.c_str(), target, sizeof target - 1) > 0 ? target : "";
+}
+
 }  // namespace
 
 NetworkIsolation IsolateNetwork() {
@@ -41,6 +48,14 @@ NetworkIsolation IsolateNetwork() {
         return {false, SystemError("user namespace id map")};
     }
     return {true, {}};
+}
+
+std::optional<bool> SharesThisNetwork(qint64 pid) {
+    if (pid <= 0) return std::nullopt;
+    const std::string theirs = NetworkOf(std::to_string(pid));
+    const std::string ours = NetworkOf("self");
+    if (theirs.empty() || ours.empty()) return std::nullopt;
+    return theirs == ours;
 }
 
 }  // namespace quorvane
