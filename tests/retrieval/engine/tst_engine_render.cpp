@@ -344,29 +344,27 @@ private slots:
         QTest::addColumn<QByteArray>("html");
         QTest::addColumn<int>("signal");  // sent to the renderer (or the helper, negated) at once
         QTest::addColumn<EngineFailure>("failure");
-        // The page's own time: short where it is what the row is about, and elsewhere longer than
-        // a busy machine needs to bring the page to the point the row is about.
-        QTest::addColumn<int>("timeoutMs");
         const QByteArray endless("<body><script>for (;;) {}</script>");
-        QTest::newRow("endless script") << endless << 0 << EngineFailure::TimedOut << 2'500;
+        QTest::newRow("endless script") << endless << 0 << EngineFailure::TimedOut;
         QTest::newRow("memory eaten")
             << QByteArray(
                    "<body><script>const hoard = [];"
                    "for (;;) hoard.push(new Array(1e6).fill(hoard.length));</script>")
-            << 0 << EngineFailure::TooLarge << 15'000;
-        QTest::newRow("renderer crashed")
-            << endless << SIGKILL << EngineFailure::NotShown << 15'000;
-        QTest::newRow("helper crashed") << endless << -SIGKILL << EngineFailure::NotShown << 15'000;
-        // Stopped before its page's own time runs out, so that the program's deadline ends it.
-        QTest::newRow("helper hung") << endless << -SIGSTOP << EngineFailure::TimedOut << 12'000;
+            << 0 << EngineFailure::TooLarge;
+        QTest::newRow("renderer crashed") << endless << SIGKILL << EngineFailure::NotShown;
+        QTest::newRow("helper crashed") << endless << -SIGKILL << EngineFailure::NotShown;
+        QTest::newRow("helper hung") << endless << -SIGSTOP << EngineFailure::TimedOut;
     }
     void pagesThatWillNotFinish() {
         QFETCH(QByteArray, html);
         QFETCH(int, signal);
         QFETCH(EngineFailure, failure);
-        QFETCH(int, timeoutMs);
         EngineLimits limits;
-        limits.timeoutMs = timeoutMs;
+        // The page's own time is short where it is what the row is about, and elsewhere longer than
+        // a busy machine needs to reach the row's point; a hung helper is ended by the deadline.
+        limits.timeoutMs = signal == -SIGSTOP                             ? 12'000
+                           : signal || failure != EngineFailure::TimedOut ? 15'000
+                                                                          : 2'500;
         limits.memoryBytes = 256ll << 20;
         limits.helperGraceMs = 500;
         EngineReading reading(engine_, document(html), fetchWithPassword_, limits);
@@ -387,9 +385,8 @@ private slots:
         QCOMPARE(render("<p>next").text, QStringLiteral("next\r\n"));
     }
 
-    // The window takes its helper at its word only within the protocol. A stand-in that
-    // misbehaves is ended at once, or its page is too complex, while the window fetches nothing
-    // it should not, stays responsive and keeps its memory.
+    // A helper that misbehaves is ended at once, or its page is too complex, while the window
+    // fetches nothing it should not, stays responsive and keeps its memory.
     void misbehavingHelperIsEnded_data() {
         QTest::addColumn<QStringList>("behaviour");  // %1: the page's router's port
         QTest::addColumn<int>("failure");            // or -1: read, with at most the total given
@@ -428,8 +425,7 @@ private slots:
         EngineClient engine;
         if (behaviour[0] == QLatin1String("deaf")) engine.setInputLimit(4 << 20);
         const qint64 before = ResidentBytes(::getpid());
-        // The window's own work between two events, in CPU time of its thread: what a busy
-        // machine adds to the wall clock is not the window's doing.
+        // The window's work between two events, in its thread's CPU time, which load leaves alone.
         const auto threadCpuMs = [] {
             timespec now{};
             ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -445,15 +441,10 @@ private slots:
         tick.start(10);
         const Outcome outcome = render("<p>x", &engine, fetch);
         EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
-        qInfo("window: %lld MiB more at most, %lld ms of its CPU between two events at most",
-              (peak - before) >> 20, longestGap);
-        if (failure < 0) {
-            QVERIFY2(outcome.finished, outcome.failure ? "failed" : "no outcome");
-            QVERIFY(outcome.text.toLongLong() > 0);
-            QVERIFY(outcome.text.toLongLong() <= EngineLimits().fetch.maxTotalBytes);
-        } else {
-            QCOMPARE(outcome.failure, std::optional(EngineFailure(failure)));
-        }
+        const qint64 read = outcome.text.toLongLong();  // bytes answered, if the page was read
+        QCOMPARE(outcome.failure,
+                 failure < 0 ? std::nullopt : std::optional(EngineFailure(failure)));
+        QVERIFY(failure >= 0 || (read > 0 && read <= EngineLimits().fetch.maxTotalBytes));
         QVERIFY(router.requests.size() <= fetches);
         QVERIFY(peak - before < 100 << 20);
         QVERIFY(longestGap < 2'000);
@@ -538,11 +529,8 @@ private slots:
             "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu",
             "QTWEBENGINE_REMOTE_DEBUGGING=127.0.0.1:" + QString::number(debugPort),
             "all_proxy=http://127.0.0.2:3479", "http_proxy=http://127.0.0.2:3479"};
-        for (const QString& variable : settings) {
-            if (setting == "window's")
-                qputenv(qPrintable(variable.section(u'=', 0, 0)),
-                        variable.section(u'=', 1).toUtf8());
-        }
+        if (setting == "window's")
+            for (const QString& variable : settings) ::putenv(qstrdup(qPrintable(variable)));
         if (setting == "helper's") command << settings;
         if (ordinaryUser)
             command << QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
