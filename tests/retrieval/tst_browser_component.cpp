@@ -209,8 +209,8 @@ private slots:
             QCOMPARE(requests[i].authorization.empty(), i == 0);
     }
 
-    // The logs are read and cleared at the user's word alone: whatever the page's script asks of
-    // its router with the user's credentials, no log page hears it, and the page still reads.
+    // Whatever a page's script asks of its router with the user's credentials, no log page hears
+    // it (they are read and cleared at the user's word alone), and the page still reads.
     void pageAsksNothingOfTheLogs_data() {
         QTest::addColumn<QString>("asked");
         QTest::newRow("its log's clear")
@@ -230,18 +230,16 @@ private slots:
                                   .pageScript = "const x = new XMLHttpRequest(); x.open('GET', '" +
                                                 asked.toStdString() + "'); x.send();"});
         QVERIFY(sim.start());
-        const std::string logs = sim.systemLog() + sim.securityLog();
         QSignalSpy complete(browsers_, &WebBrowserCollection::DocumentComplete);
         freshInstance()->Navigate(LogUrl(sim, "demo"));
         QVERIFY(complete.wait(kWaitMs));
         QVERIFY(browsers_->item(1)->bodyText().contains(QStringLiteral("WAN IP is ")));
         QCOMPARE(sim.clearRequestCount(), 0);
-        QCOMPARE(sim.systemLog() + sim.securityLog(), logs);
         for (const routersim::ReceivedRequest& request : sim.requests()) {
             const QString target =
                 QUrl::fromPercentEncoding(QByteArray::fromStdString(request.target)).toLower();
-            QVERIFY2(target == QLatin1String("/doc/syslog.htm") ||
-                         !(target.contains(QLatin1String("log.htm")) || target.contains("clear")),
+            QVERIFY2(target == "/doc/syslog.htm" ||
+                         !target.contains(QRegularExpression("log.htm|clear")),
                      request.target.c_str());
         }
     }
