@@ -1,15 +1,13 @@
 // A stand-in for quorvane-engine that misbehaves as its arguments say:
 //   hello COUNT CHARS          COUNT Hellos of CHARS characters, then pages read as "0"
 //   request METHOD URL COUNT   COUNT requests of each page at once; its text: the bytes answered
-//   text CHARS                 for each page, a text of CHARS characters, never held whole
+//   text CHARS                 for each page, a text of CHARS characters
 //   deaf URL COUNT             COUNT requests of page 1, and never a byte of its input read
 //   die                        half a frame on the first page, and its end
 
 #include "engine_protocol.h"
 
-#include <QDataStream>
 #include <QHash>
-#include <QIODevice>
 
 #include <unistd.h>
 #include <cstdio>
@@ -45,16 +43,6 @@ int main(int argc, char* argv[]) {
             const bool open = message->type == MessageType::Open;
             if (open && mode == "die")
                 return put(Encode(MessageOf(MessageType::Text, page)).left(6)), 0;
-            if (open && mode == "text") {
-                const quint32 bytes = 2 * arg(2).toUInt();
-                QByteArray head;
-                QDataStream(&head, QIODevice::WriteOnly)
-                    << quint32(1 + 8 + 4 + bytes) << quint8(MessageType::Text) << page << bytes;
-                put(head);
-                for (quint32 left = bytes; left > 0; left -= qMin<quint32>(left, 1 << 20))
-                    put(QByteArray("\0x", 2).repeated(qMin<quint32>(left, 1 << 20) / 2));
-                continue;
-            }
             if (open) {
                 pages[page].first = mode == "request" ? arg(4).toInt() : 0;
                 ask(page, pages[page].first, arg(2), message->url.resolved(QUrl(arg(3))));
@@ -64,7 +52,9 @@ int main(int argc, char* argv[]) {
             }
             if (pages.contains(page) && pages[page].first == 0) {
                 Message text = MessageOf(MessageType::Text, page);
-                text.text = QString::number(pages.take(page).second);
+                const qint64 answered = pages.take(page).second;
+                text.text =
+                    mode == "text" ? QString(arg(2).toInt(), u'x') : QString::number(answered);
                 put(Encode(text));
             }
         }
