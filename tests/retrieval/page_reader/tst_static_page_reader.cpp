@@ -214,12 +214,9 @@ private slots:
         std::unique_ptr<QThread> parent(QThread::create([&] {
             reader = std::make_unique<StaticPageReader>();
             reader->read(HostilePage(routersim::Fault::HostileDivNesting, 1u << 20), "text/html");
-            contained = WaitUntil(
-                [&] {
-                    return !quorvane::SharesThisNetwork(helper = PageReaders().value(0))
-                                .value_or(true);
-                },
-                10'000);
+            const auto own = [&] { return quorvane::SharesThisNetwork(helper) == false; };
+            contained =
+                WaitUntil([&] { return (helper = PageReaders().value(0)) && own(); }, 10'000);
             reader->moveToThread(QCoreApplication::instance()->thread());
         }));
         parent->start();
