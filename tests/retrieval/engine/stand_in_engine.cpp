@@ -10,16 +10,12 @@
 #include <QHash>
 
 #include <unistd.h>
-#include <cstdio>
 
 using namespace quorvane::engine_protocol;
 
 int main(int argc, char* argv[]) {
     const auto arg = [&](int i) { return QByteArray(i < argc ? argv[i] : ""); };
-    const auto put = [](const QByteArray& bytes) {
-        std::fwrite(bytes.constData(), 1, bytes.size(), stdout);
-        std::fflush(stdout);
-    };
+    const auto put = [](const QByteArray& b) { return ::write(1, b.constData(), b.size()); };
     const auto ask = [&](quint64 page, int count, const QByteArray& method, const QUrl& url) {
         for (int request = 1; request <= count; ++request) {
             Message message = MessageOf(MessageType::Request, page, request);
@@ -52,9 +48,8 @@ int main(int argc, char* argv[]) {
             }
             if (pages.contains(page) && pages[page].first == 0) {
                 Message text = MessageOf(MessageType::Text, page);
-                const qint64 answered = pages.take(page).second;
-                text.text =
-                    mode == "text" ? QString(arg(2).toInt(), u'x') : QString::number(answered);
+                text.text = QString::number(pages.take(page).second);
+                if (mode == "text") text.text = QString(arg(2).toInt(), u'x');
                 put(Encode(text));
             }
         }

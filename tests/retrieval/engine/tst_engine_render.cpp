@@ -150,8 +150,9 @@ class TestEngineRender : public QObject {
     }
 
     CredentialKeeper keeper_;
-    const ResourceFetcher fetchWithPassword_ = [this](const QUrl& url, const FetchLimits& limits,
+    const ResourceFetcher fetchWithPassword_ = [this](QUrl url, const FetchLimits& limits,
                                                       QObject* parent) {
+        if (url.path() == QLatin1String("/late")) url.setPort(late_.port());
         return new PageFetch(url, &keeper_, RedirectPolicy::AnyPath, limits, parent);
     };
 
@@ -258,12 +259,7 @@ private slots:
     void readsWhatScriptsAndStylesShow() {
         QFETCH(QByteArray, html);
         QFETCH(QString, text);
-        const ResourceFetcher lateOrRouter = [this](QUrl url, const FetchLimits& limits,
-                                                    QObject* parent) {
-            if (url.path() == QLatin1String("/late")) url.setPort(late_.port());
-            return fetchWithPassword_(url, limits, parent);
-        };
-        Outcome outcome = render(html, nullptr, lateOrRouter);
+        Outcome outcome = render(html);
         QVERIFY(outcome.finished);
         QCOMPARE(outcome.text.remove(QRegularExpression(QStringLiteral("^busy[^\r\n]*\r\n"),
                                                         QRegularExpression::MultilineOption)),
@@ -368,7 +364,6 @@ private slots:
         EngineReading reading(engine_, document(html), fetchWithPassword_, limits);
         QSignalSpy failed(&reading, &EngineReading::failed);
         reading.start();
-        // The page's renderer runs its script; a page that fails first may have none to show.
         qint64 renderer = 0;
         QVERIFY(
             WaitUntil([&] { return (renderer = BusyRenderer()) || !failed.isEmpty(); }, kWaitMs));
@@ -407,7 +402,6 @@ private slots:
         QFETCH(QString, behaviour);
         QFETCH(int, failure);
         QFETCH(int, fetches);
-        // Whatever the window fetches for the page comes from this router, which counts it.
         ScriptedRouter router(
             {"HTTP/1.1 200 OK\r\nContent-Length: 3145728\r\n\r\n" + QByteArray(3 << 20, 'b')});
         const ResourceFetcher fetch = [&](const QUrl&, const FetchLimits& limits, QObject* parent) {
