@@ -49,9 +49,8 @@ QList<qint64> Renderers() {
     return renderers;
 }
 
-// The renderer running the page's script: one that has used more CPU than a renderer takes to
-// come up (some 0.13 s). Its age tells nothing: on a busy machine the spare page may not be ready
-// when the page comes, which then gets a renderer of its own beside the spare's. 0 while none is.
+// The renderer running the page's script, whatever its age (a busy machine may give the page its
+// own beside the spare's): one past the 0.13 s of CPU a renderer takes to come up. 0 while none is.
 qint64 BusyRenderer() {
     for (const qint64 pid : Renderers()) {
         const QList<QByteArray> stat = ProcessTree::statFields(pid);
@@ -124,10 +123,9 @@ int RefusingUserNamespaces(char** command) {
                             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
                             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
     const sock_fprog program{sizeof filter / sizeof *filter, filter};
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-        return 1;
-    ::execvp(command[0], command);
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0)
+        ::execvp(command[0], command);
     return 1;
 }
 
@@ -356,9 +354,8 @@ private slots:
         EngineLimits limits;
         // The page's own time is short where it is what the row is about, and elsewhere longer than
         // a busy machine needs to reach the row's point; a hung helper is ended by the deadline.
-        limits.timeoutMs = signal == -SIGSTOP                             ? 12'000
-                           : signal || failure != EngineFailure::TimedOut ? 15'000
-                                                                          : 2'500;
+        limits.timeoutMs = signal == -SIGSTOP ? 12'000 : 15'000;
+        if (failure == EngineFailure::TimedOut && !signal) limits.timeoutMs = 2'500;
         limits.memoryBytes = 256ll << 20;
         limits.helperGraceMs = 500;
         EngineReading reading(engine_, document(html), fetchWithPassword_, limits);
@@ -520,8 +517,7 @@ private slots:
             for (const QString& variable : settings) ::putenv(qstrdup(qPrintable(variable)));
         if (setting == "helper's") command << settings;
         if (ordinaryUser)
-            command << QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                                   "--"};
+            command << QString("setpriv --reuid=65534 --regid=65534 --clear-groups --").split(u' ');
         if (setting == "no user namespaces")
             command << QCoreApplication::applicationFilePath() << "--refuse-user-namespaces";
         command << QStringLiteral(QUORVANE_ENGINE_HELPER);
