@@ -209,9 +209,8 @@ private slots:
             QCOMPARE(requests[i].authorization.empty(), i == 0);
     }
 
-    // Whatever a page's script asks of its router with the user's credentials (a log's clear in
-    // any spelling, the other log, a log through another page), no log page hears it (they are
-    // read and cleared at the user's word alone), and the page still reads.
+    // No log page hears what a page's script asks with the user's credentials (a clear in any
+    // spelling, the other log, a log through another page), and the page still reads.
     void pageAsksNothingOfTheLogs() {
         routersim::RouterSim sim(
             {.password = "demo",
