@@ -29,9 +29,8 @@ namespace {
 const QByteArray kSystemHeader = "Router log saved on 4/12/2007\r\n";
 
 quorvane::LogCopyResult Copy(const QString& folder, const QString& text,
-                             LogKind kind = LogKind::System, const char* locale = "en_US",
-                             std::chrono::milliseconds wait = quorvane::kCopyFileWait) {
-    return quorvane::AppendLogCopy(folder, text, kind, QDate(2007, 4, 12), QLocale(locale), wait);
+                             LogKind kind = LogKind::System, const char* locale = "en_US") {
+    return quorvane::AppendLogCopy(folder, text, kind, QDate(2007, 4, 12), QLocale(locale));
 }
 
 // Another window: a process that appends `blocks` copies and ends with the count that failed.
@@ -249,10 +248,7 @@ private slots:
         if (setup.startsWith("limit")) limited.rlim_cur = before.size() + 20;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const auto copy = [&] {
-            return Copy(folder, "04/12/2007 " + QString(200, 'x'), LogKind::System, "en_US",
-                        std::chrono::milliseconds(100));
-        };
+        const auto copy = [&] { return Copy(folder, "04/12/2007 " + QString(200, 'x')); };
         int status = -1;
         while (other > 0 && ::waitpid(other, &status, WNOHANG) == 0) copy();
         const auto result = copy();

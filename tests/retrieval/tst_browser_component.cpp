@@ -209,39 +209,30 @@ private slots:
             QCOMPARE(requests[i].authorization.empty(), i == 0);
     }
 
-    // The logs are read and cleared at the user's word alone: whatever the page's script asks of
-    // its router with the user's credentials, no log page hears it, and the page still reads.
-    void pageAsksNothingOfTheLogs_data() {
-        QTest::addColumn<QString>("asked");
-        QTest::newRow("its log's clear")
-            << "/doc/syslog.htm?WINDWEB_URL=/doc/syslog.htm&clearlog=0";
-        QTest::newRow("the other log's clear")
-            << "/doc/seclog.htm?WINDWEB_URL=/doc/seclog.htm&clearlog=0";
-        QTest::newRow("in capitals") << "/DOC/SYSLOG.HTM?WINDWEB_URL=/DOC/SYSLOG.HTM&CLEARLOG=0";
-        QTest::newRow("percent-encoded") << "/doc/sys%6Cog.htm?%63learlog=0";
-        QTest::newRow("dot segments") << "/doc/x/..%2Fseclog.htm?clearlog=0";
-        QTest::newRow("through another page") << "/doc/status.htm?WINDWEB_URL=/doc/syslog.htm";
-        QTest::newRow("the other log") << "/doc/seclog.htm";
-        QTest::newRow("its log with a query") << "/doc/syslog.htm?x=1";
-    }
+    // No log page hears what a page's script asks with the user's credentials (a clear in any
+    // spelling, the other log, a log through another page), and the page still reads.
     void pageAsksNothingOfTheLogs() {
-        QFETCH(QString, asked);
-        routersim::RouterSim sim({.password = "demo",
-                                  .pageScript = "const x = new XMLHttpRequest(); x.open('GET', '" +
-                                                asked.toStdString() + "'); x.send();"});
+        routersim::RouterSim sim(
+            {.password = "demo",
+             .pageScript =
+                 "for (const u of ['/doc/syslog.htm?WINDWEB_URL=/doc/syslog.htm&clearlog=0',"
+                 "'/doc/seclog.htm?WINDWEB_URL=/doc/seclog.htm&clearlog=0',"
+                 "'/DOC/SYSLOG.HTM?WINDWEB_URL=/DOC/SYSLOG.HTM&CLEARLOG=0',"
+                 "'/doc/sys%6Cog.htm?%63learlog=0', '/doc/x/..%2Fseclog.htm?clearlog=0',"
+                 "'/doc/status.htm?WINDWEB_URL=/doc/syslog.htm', '/doc/seclog.htm',"
+                 "'/doc/syslog.htm?x=1']) { const x = new XMLHttpRequest();"
+                 "x.open('GET', u); x.send(); }"});
         QVERIFY(sim.start());
-        const std::string logs = sim.systemLog() + sim.securityLog();
         QSignalSpy complete(browsers_, &WebBrowserCollection::DocumentComplete);
         freshInstance()->Navigate(LogUrl(sim, "demo"));
         QVERIFY(complete.wait(kWaitMs));
         QVERIFY(browsers_->item(1)->bodyText().contains(QStringLiteral("WAN IP is ")));
         QCOMPARE(sim.clearRequestCount(), 0);
-        QCOMPARE(sim.systemLog() + sim.securityLog(), logs);
         for (const routersim::ReceivedRequest& request : sim.requests()) {
             const QString target =
                 QUrl::fromPercentEncoding(QByteArray::fromStdString(request.target)).toLower();
-            QVERIFY2(target == QLatin1String("/doc/syslog.htm") ||
-                         !(target.contains(QLatin1String("log.htm")) || target.contains("clear")),
+            QVERIFY2(target == "/doc/syslog.htm" ||
+                         !target.contains(QRegularExpression("log.htm|clear")),
                      request.target.c_str());
         }
     }

@@ -61,7 +61,6 @@ Answer Fetch(const QString& url, const QByteArray& authorization = Basic("admin"
 
 // The bytes of one exchange on a connection of its own, read until the router closes it or
 // `limit` bytes have come; for answers that a client library would hide or refuse.
-// `lateMs`: how long the request comes after the connection, as from a client on a busy machine.
 QByteArray Exchange(const RouterSim& sim, const QByteArray& target, qsizetype limit = 4 << 20,
                     int lateMs = 0) {
     QTcpSocket socket;
@@ -323,14 +322,14 @@ private slots:
         if (fault == int(Fault::LongReason)) QVERIFY(answer.indexOf("\r\n") > (1 << 20));
     }
 
-    // The whole page is announced at once and then sent one byte at a time; reading its start
-    // is enough to see that.
     void answersARequestThatComesLate() {
         RouterSim sim({.password = "demo"});
         QVERIFY(sim.start());
         QVERIFY(Exchange(sim, "/doc/syslog.htm", 4 << 20, 2'000).startsWith("HTTP/1.1 200 "));
     }
 
+    // The whole page is announced at once and then sent one byte at a time; reading its start
+    // is enough to see that.
     void trickleAnnouncesThePageAndSendsItsStart() {
         RouterSim sim({.password = "demo", .fault = Fault::Trickle, .trickleInterval = 1ms});
         QVERIFY(sim.start());

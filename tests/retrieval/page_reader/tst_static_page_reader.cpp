@@ -2,8 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
-#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -17,6 +15,7 @@
 #include "sim_hostile.h"
 #include "sim_page.h"
 #include "static_page_reader.h"
+#include "wait_until.h"
 
 using quorvane::StaticPageReader;
 using Outcome = quorvane::StaticPageReader::Outcome;
@@ -209,20 +208,20 @@ private slots:
     // The helper has a network of its own and ends with its parent (to the kernel, the thread
     // that started it, which ends here in mid-read).
     void containedLikeTheEngine() {
-        QSemaphore seen;
         std::unique_ptr<StaticPageReader> reader;
+        qint64 helper = 0;
+        bool contained = false;  // seen in a network of its own while the thread lived
         std::unique_ptr<QThread> parent(QThread::create([&] {
             reader = std::make_unique<StaticPageReader>();
             reader->read(HostilePage(routersim::Fault::HostileDivNesting, 1u << 20), "text/html");
+            const auto own = [&] { return quorvane::SharesThisNetwork(helper) == false; };
+            contained =
+                WaitUntil([&] { return (helper = PageReaders().value(0)) && own(); }, 10'000);
             reader->moveToThread(QCoreApplication::instance()->thread());
-            seen.acquire();
         }));
         parent->start();
-        const auto ended = qScopeGuard([&] { seen.release(), parent->wait(); });
-        QTRY_COMPARE(PageReaders().size(), 1);
-        const qint64 helper = PageReaders().constFirst();
-        QTRY_COMPARE(quorvane::SharesThisNetwork(helper), std::optional(false));
-        seen.release();
+        parent->wait();
+        QVERIFY(contained);
         QTRY_VERIFY(!PageReaders().contains(helper));
     }
 
