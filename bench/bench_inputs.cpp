@@ -77,7 +77,7 @@ AnalysisClock BenchClock() {
 }
 
 Clock::time_point BenchNow() {
-    const QDateTime local(QDate(2026, 12, 6), QTime(10, 0, 0), Qt::LocalTime);
+    const QDateTime local(QDate(2026, 12, 6), QTime(10, 0, 0));
     return Clock::from_time_t(std::time_t(local.toSecsSinceEpoch()));
 }
 

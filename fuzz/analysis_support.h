@@ -7,12 +7,14 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 namespace quorvane::fuzz {
 
 // The moment every run is measured against; the analyses read only its date and time.
 inline AnalysisClock FixedClock() {
-    return {QDateTime(QDate(2007, 4, 12), QTime(14, 30, 15), Qt::UTC), QStringLiteral(":")};
+    return {QDateTime(QDate(2007, 4, 12), QTime(14, 30, 15), QTimeZone::utc()),
+            QStringLiteral(":")};
 }
 
 // What PutMarkedLinesInFront must give, computed the other way round: line by line over

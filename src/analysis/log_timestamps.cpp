@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QTime>
+#include <QTimeZone>
 
 #include <array>
 
@@ -114,7 +115,7 @@ std::optional<QDateTime> ParseLogTimestamp(const QString& timestamp) {
     // UTC has no daylight-saving gaps, so the wall-clock value comes out as written (02:30 on
     // the night the clocks go forward stays 02:30) and hours carry into days exactly.
     const qint64 seconds = qint64{*hour} * 3600 + qint64{*minute} * 60 + *second;
-    const QDateTime value = QDateTime(date, QTime(0, 0), Qt::UTC).addSecs(seconds);
+    const QDateTime value = QDateTime(date, QTime(0, 0), QTimeZone::utc()).addSecs(seconds);
     if (!value.isValid()) {
         return std::nullopt;
     }

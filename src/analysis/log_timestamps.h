@@ -30,7 +30,7 @@ bool IsDateTimeText(const QString& text);
 // A router timestamp MM/DD/YYYY HH:MM:SS (fields of one or two digits) as a wall-clock value;
 // out-of-range fields carry into the next unit, in either direction. Empty when a field is
 // missing, empty, not a decimal number or outside -32768..32767, or the date leaves the calendar.
-// The value carries Qt::UTC only so that no daylight-saving rule can move it: read it as a naive
+// The value is in UTC only so that no daylight-saving rule can move it: read it as a naive
 // local date and time (date() and time()), never convert it.
 std::optional<QDateTime> ParseLogTimestamp(const QString& timestamp);
 

@@ -1,6 +1,7 @@
 #include "analysis_clock.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 
 namespace quorvane {
 
@@ -20,9 +21,8 @@ AnalysisClock CurrentAnalysisClock(const QLocale& locale) {
     const QDateTime now = QDateTime::currentDateTime();
     // Wall-clock date and time only: the analyses do calendar arithmetic on what the user's
     // clock shows, as the router's timestamps do, with no time zone in between.
-    return {QDateTime(now.date(),
-                      QTime(now.time().hour(), now.time().minute(), now.time().second()), Qt::UTC),
-            TimeSeparator(locale)};
+    const QTime time(now.time().hour(), now.time().minute(), now.time().second());
+    return {QDateTime(now.date(), time, QTimeZone::utc()), TimeSeparator(locale)};
 }
 
 }  // namespace quorvane
