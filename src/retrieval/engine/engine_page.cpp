@@ -2,10 +2,15 @@
 
 #include "router_scheme.h"
 
+#include <QtWebEngineCore/qtwebenginecoreversion.h>
 #include <QWebEngineFileSystemAccessRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineQuotaRequest>
 #include <QWebEngineRegisterProtocolHandlerRequest>
+
+#if QTWEBENGINECORE_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#include <QWebEnginePermission>
+#endif
 
 #include <utility>
 
@@ -16,10 +21,17 @@ EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
     // QTWEBENGINE_6_4_QUIRK viewless-page-is-hidden: a page without a view counts as hidden and
     // has its timers throttled, and router pages use timers.
     setVisible(true);
+    // QTWEBENGINE_6_4_QUIRK permission-api: 6.4 asks for permissions by feature, which 6.8
+    // deprecates for a request object of its own.
+#if QTWEBENGINECORE_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    connect(this, &QWebEnginePage::permissionRequested,
+            [](QWebEnginePermission permission) { permission.deny(); });
+#else
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl& origin, Feature feature) {
                 setFeaturePermission(origin, feature, PermissionDeniedByUser);
             });
+#endif
     connect(this, &QWebEnginePage::fullScreenRequested,
             [](QWebEngineFullScreenRequest request) { request.reject(); });
     connect(this, &QWebEnginePage::fileSystemAccessRequested,
