@@ -90,7 +90,7 @@ struct CopyFileCheck {
 // count as they will when the file is opened.
 CopyFileCheck CheckCopyFile(const QString& folder, const QString& path) {
     const QByteArray native = QFile::encodeName(path);
-    struct stat status {};
+    struct stat status = {};
     if (::stat(native.constData(), &status) == 0) {
         if (!S_ISREG(status.st_mode))
             return {Fit::NotRegular, NotRegularProblem(path, status.st_mode)};
@@ -187,7 +187,7 @@ LogCopyResult AppendLogCopy(const QString& folder, const QString& logText, LogKi
 
     const QString path = folder + QLatin1String(kLogCopyFileName);
     const QByteArray native = QFile::encodeName(path);
-    struct stat status {};
+    struct stat status = {};
     if (::stat(native.constData(), &status) == 0 && !S_ISREG(status.st_mode))
         return {false, NotRegularProblem(path, status.st_mode)};
     // Something may take the file's place after the look above. O_NONBLOCK makes opening a pipe

@@ -163,8 +163,8 @@ void TstSystemLogAnalysis::firewall_data() {
     QTest::newRow("marker near the text start") << "12:00  Firewall: cut" + kCrLf << ""
                                                 << "12:00  Firewall: cut" + kCrLf;
     QTest::newRow("last line without line end")
-        << Line(ts, "Router up") + ts + "  Firewall: dropped"
-        << "" << ts + "  Firewall: dropped" + kCrLf;
+        << Line(ts, "Router up") + ts + "  Firewall: dropped" << QString()
+        << ts + "  Firewall: dropped" + kCrLf;
     QTest::newRow("in front of the box text")
         << Line(ts, "Firewall: dropped") << "earlier" + kCrLf
         << ts + "  Firewall: dropped" + kCrLf + "earlier" + kCrLf;
