@@ -1,5 +1,5 @@
 # Builds a Debian package from the install rules: `cmake --build build --target package` writes
-# quorvane_<version>-<revision>_<arch>.deb into the build folder. Its dependencies are read from
+# quorvane_<version>-<revision>~<release>_<arch>.deb into the build folder. Its dependencies are read from
 # the shared libraries of what it installs (dpkg-shlibdeps, from dpkg-dev), so a library that a
 # program or helper starts to link is covered without a line here.
 #
@@ -8,8 +8,31 @@
 set(QUORVANE_DEB_REVISION 1)
 set(QUORVANE_MAINTAINER "The Quorvane developers <developers@quorvane.org>")
 
+# The package depends on the libraries of the release it is built on (libgumbo1 on Debian 12,
+# libgumbo3 on Debian 13), so each release gets a package of its own. The release goes into the
+# version after a tilde, as in Debian's own rebuilds for a release: 1~deb12 sorts before 1~deb13,
+# so upgrading the system upgrades the package, and the file name says where it installs.
+cmake_host_system_information(RESULT quorvane_os QUERY DISTRIB_ID DISTRIB_VERSION_ID)
+list(GET quorvane_os 0 quorvane_os_id)
+list(GET quorvane_os 1 quorvane_os_version)
+if(quorvane_os_id STREQUAL "debian")
+    set(quorvane_os_id deb)
+endif()
+set(QUORVANE_DEB_RELEASE "${quorvane_os_id}${quorvane_os_version}" CACHE STRING
+    "The release the Debian package is built for, as its version ends (deb12, deb13)")
+set(QUORVANE_DEB_VERSION ${PROJECT_VERSION}-${QUORVANE_DEB_REVISION})
+if(QUORVANE_DEB_RELEASE)
+    string(APPEND QUORVANE_DEB_VERSION "~${QUORVANE_DEB_RELEASE}")
+endif()
+
+# The changelog's latest entry names the version as built for this release.
 set(quorvane_changelog ${PROJECT_BINARY_DIR}/data/debian/changelog.Debian)
-configure_file(${PROJECT_SOURCE_DIR}/data/debian/changelog ${quorvane_changelog} COPYONLY)
+file(READ ${PROJECT_SOURCE_DIR}/data/debian/changelog quorvane_changelog_text)
+string(REGEX REPLACE "^quorvane \\(${PROJECT_VERSION}-${QUORVANE_DEB_REVISION}\\)"
+       "quorvane (${QUORVANE_DEB_VERSION})" quorvane_changelog_text "${quorvane_changelog_text}")
+file(CONFIGURE OUTPUT ${quorvane_changelog} CONTENT "${quorvane_changelog_text}" @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${PROJECT_SOURCE_DIR}/data/debian/changelog)
 quorvane_gzip(${quorvane_changelog} ${quorvane_changelog}.gz)
 install(FILES ${quorvane_changelog}.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
         COMPONENT debian EXCLUDE_FROM_ALL)
@@ -50,11 +73,13 @@ set(CPACK_INSTALL_CMAKE_PROJECTS
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUORVANE_DEB_REVISION})
+string(REPLACE "${PROJECT_VERSION}-" "" CPACK_DEBIAN_PACKAGE_RELEASE ${QUORVANE_DEB_VERSION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QUORVANE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's Wayland platform plugin, so that a Wayland session draws the window natively.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 # Qt WebEngine's helper process QtWebEngineProcess, which Debian ships apart from the library,
 # comes along too: the library's symbols file names its package beside the library's own.
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
