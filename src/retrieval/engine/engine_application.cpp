@@ -6,6 +6,23 @@
 
 namespace quorvane {
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;  // Qt's own, which prints
+
+// QTWEBENGINE_6_8_QUIRK spell-check-notice: 6.8 looks for spell-check dictionaries at start-up,
+// although nothing here checks spelling, and says so on standard error when it finds none.
+void DropStartUpNotices(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg &&
+        text.startsWith(QLatin1String("The following paths were searched for Qt WebEngine "
+                                      "dictionaries:"))) {
+        return;
+    }
+    if (previousHandler) previousHandler(type, context, text);
+}
+
+}  // namespace
+
 EngineApplication::EngineApplication(const char* program, const QStringList& chromiumSwitches) {
     // Nothing is shown; the engine draws off screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -25,6 +42,7 @@ EngineApplication::EngineApplication(const char* program, const QStringList& chr
     // QTWEBENGINE_6_4_QUIRK start-up-settings-printed: the engine's start lists its settings at
     // the info level; they are not the program's news.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    previousHandler = qInstallMessageHandler(DropStartUpNotices);
 }
 
 }  // namespace quorvane
