@@ -99,7 +99,7 @@ umount -l /.host
 rmdir /.host
 cd /src
 exec env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/sbin:/usr/sbin:/sbin HOME=/root \
-    TERM="${TERM:-dumb}" QUORVANE_QUICK=1 CMAKE_CXX_COMPILER_LAUNCHER=ccache \
+    TERM="${TERM:-dumb}" LANG=C.UTF-8 QUORVANE_QUICK=1 CMAKE_CXX_COMPILER_LAUNCHER=ccache \
     CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G CCACHE_BASEDIR=/src "$@"
 EOF
 [ $# -gt 0 ] || set -- ./test.sh
