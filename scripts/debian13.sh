@@ -18,6 +18,8 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
 [ "$(id -u)" -eq 0 ] || { echo "debian13.sh: run as root (it unpacks a root and mounts)" >&2; exit 1; }
+# What makes and unpacks the root is not on a fresh machine.
+quorvane_install_deps mmdebstrap zstd
 
 release=trixie
 cache=${QUORVANE_ROOT_CACHE:-/var/cache/quorvane}
