@@ -511,8 +511,11 @@ private slots:
             "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu",
             "QTWEBENGINE_REMOTE_DEBUGGING=127.0.0.1:" + QString::number(debugPort),
             "all_proxy=http://127.0.0.2:3479", "http_proxy=http://127.0.0.2:3479"};
-        if (setting == "window's")
-            for (const QString& variable : settings) ::putenv(qstrdup(qPrintable(variable)));
+        for (const QString& variable : settings) {
+            if (setting == "window's")
+                qputenv(qPrintable(variable.section(u'=', 0, 0)),
+                        variable.section(u'=', 1).toUtf8());
+        }
         if (setting == "helper's") command << settings;
         if (ordinaryUser)
             command << QString("setpriv --reuid=65534 --regid=65534 --clear-groups --").split(u' ');
