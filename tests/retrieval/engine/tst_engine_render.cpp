@@ -49,6 +49,19 @@ QList<qint64> Renderers() {
     return renderers;
 }
 
+// What AddressSanitizer keeps of freed memory to catch its later use (its default quarantine):
+// resident all the same, though the program gave it back.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVANE_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(QUORVANE_ADDRESS_SANITIZER) || defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kFreedButHeld = 256ll << 20;
+#else
+constexpr qint64 kFreedButHeld = 0;
+#endif
+
 // The renderer running the page's script, whatever its age (a busy machine may give the page its
 // own beside the spare's): one past the 0.13 s of CPU a renderer takes to come up. 0 while none is.
 qint64 BusyRenderer() {
@@ -356,18 +369,28 @@ private slots:
         if (failure == EngineFailure::TimedOut && !signal) limits.timeoutMs = 2'500;
         limits.memoryBytes = 256ll << 20;
         limits.helperGraceMs = 500;
-        EngineReading reading(engine_, document(html), fetchWithPassword_, limits);
-        QSignalSpy failed(&reading, &EngineReading::failed);
-        reading.start();
+        std::unique_ptr<EngineReading> reading;
+        std::unique_ptr<QSignalSpy> failed;
         qint64 renderer = 0;
-        QVERIFY(
-            WaitUntil([&] { return (renderer = BusyRenderer()) || !failed.isEmpty(); }, kWaitMs));
-        QVERIFY2(renderer || signal == 0, "the page failed before its script ran");
+        const auto start = [&] {
+            reading = std::make_unique<EngineReading>(engine_, document(html), fetchWithPassword_,
+                                                      limits);
+            failed = std::make_unique<QSignalSpy>(reading.get(), &EngineReading::failed);
+            reading->start();
+            return WaitUntil([&] { return (renderer = BusyRenderer()) || !failed->isEmpty(); },
+                             kWaitMs);
+        };
+        QVERIFY(start());
+        // A row that kills the page's renderer or helper needs the page's script running. Once,
+        // under the sanitizers on a busy machine, the page failed before that, right after the
+        // memory row's renderer was stopped: it gets one more try then.
+        if (!renderer && signal != 0) QVERIFY(start());
+        QVERIFY2(renderer || signal == 0, "the page failed twice before its script ran");
         const qint64 helper = engine_->helperPid();
         if (signal > 0) ::kill(pid_t(renderer), signal);
         if (signal < 0) ::kill(pid_t(helper), -signal);
-        QVERIFY(WaitUntil([&] { return !failed.isEmpty(); }, kWaitMs));
-        QCOMPARE(failed.at(0).at(0).value<EngineFailure>(), failure);
+        QVERIFY(WaitUntil([&] { return !failed->isEmpty(); }, kWaitMs));
+        QCOMPARE(failed->at(0).at(0).value<EngineFailure>(), failure);
         if (renderer) QVERIFY(WaitUntil([&] { return !ProcessTree::alive(renderer); }, kWaitMs));
         if (signal < 0) QVERIFY(WaitUntil([&] { return !ProcessTree::alive(helper); }, kWaitMs));
         QCOMPARE(render("<p>next").text, QStringLiteral("next\r\n"));
@@ -428,7 +451,7 @@ private slots:
                  failure < 0 ? std::nullopt : std::optional(EngineFailure(failure)));
         QVERIFY(failure >= 0 || (read > 0 && read <= EngineLimits().fetch.maxTotalBytes));
         QVERIFY(router.requests.size() <= fetches);
-        QVERIFY(peak - before < 100 << 20);
+        QVERIFY(peak - before < (100 << 20) + kFreedButHeld);
         QVERIFY(longestGap < 2'000);
     }
 
