@@ -2,6 +2,7 @@
 
 #include "log_text.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QStringMatcher>
 
@@ -13,6 +14,11 @@ struct Piece {
     qsizetype start;
     qsizetype length;
 };
+
+// The analyses' one word for an empty list, of firewall lines or of this year's lines alike.
+QString NoAttacksFoundText() {
+    return QCoreApplication::translate("quorvane::Findings", "No attacks found.");
+}
 
 }  // namespace
 
@@ -28,9 +34,9 @@ qsizetype LineEndFrom(const QString& text, qsizetype from) {
 }
 
 QString PutMarkedLinesInFront(const QString& text, const QString& marker, qsizetype lead,
-                              const QString& boxText, const QString& noneText) {
+                              const QString& boxText) {
     if (marker.isEmpty()) {
-        return noneText;
+        return NoAttacksFoundText();
     }
     // Collect first and join once: putting each line in front of the text built so far would
     // copy it again for every line, which a long log turns into seconds of work.
@@ -48,7 +54,7 @@ QString PutMarkedLinesInFront(const QString& text, const QString& marker, qsizet
         found = matcher.indexIn(text, end);
     }
     if (pieces.isEmpty()) {
-        return noneText;
+        return NoAttacksFoundText();
     }
     QString result;
     result.reserve(total);

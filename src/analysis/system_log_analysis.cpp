@@ -62,8 +62,8 @@ SystemLogFindings AnalyseSystemLog(const QString& logText, const QString& logBox
                                    const AnalysisClock& clock) {
     SystemLogFindings findings;
     findings.wanIp = ValueAfter(logText, QStringLiteral("WAN IP is "));
-    findings.log = PutMarkedLinesInFront(logText, QStringLiteral("Firewall:"), kTimestampLead,
-                                         logBoxText, QStringLiteral("No attacks found."));
+    findings.log =
+        PutMarkedLinesInFront(logText, QStringLiteral("Firewall:"), kTimestampLead, logBoxText);
     findings.dns1 = ValueAfter(logText, QStringLiteral("DNS Primary IP address is "));
     findings.dns2 = ValueAfter(logText, QStringLiteral("DNS Secondary IP address is "));
 

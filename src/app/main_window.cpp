@@ -1,13 +1,12 @@
 #include "main_window.h"
 
 #include "analysis_clock.h"
-#include "browser_component.h"
 #include "caption_fit.h"
 #include "log_text.h"
-#include "page_completion.h"
+#include "page_loader.h"
 #include "password_mask.h"
-#include "request_url.h"
 #include "result_sentences.h"
+#include "web_browser.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -80,6 +79,9 @@ Form1::Form1(const QString& applicationPath, QWidget* parent) : QWidget(parent) 
     Form_Load(applicationPath);
 }
 
+// The press under way goes before the helpers it reads with.
+Form1::~Form1() { delete WebBrowser; }
+
 void Form1::createControls() {
     Label1 = MakeLabel(this, "Label1", tr("Password:"), Twips(120, 240, 855, 255));
     txtPass = MakeTextBox(this, "txtPass", Twips(840, 225, 2895, 285));
@@ -116,6 +118,7 @@ void Form1::createControls() {
     txtLog->setTabChangesFocus(true);
 
     WebBrowser = new WebBrowserCollection(this, Twips(5880, 720, 255, 255));
+    readers_ = new PageReaders(this);
     describeForAssistiveTechnology();
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -123,10 +126,6 @@ void Form1::createControls() {
     // Enter in any of the three input boxes asks for the system log, the usual first request.
     for (QLineEdit* input : {txtPass, txtIP, txtPort})
         connect(input, &QLineEdit::returnPressed, Command1, &QPushButton::click);
-    connect(WebBrowser, &WebBrowserCollection::DocumentComplete, this,
-            &Form1::WebBrowser_DocumentComplete);
-    connect(WebBrowser, &WebBrowserCollection::NavigateError, this,
-            &Form1::WebBrowser_NavigateError);
 }
 
 // Screen readers announce each box by its label; the buddy links them without adding mnemonics,
@@ -169,80 +168,69 @@ void Form1::requestLog(LogKind kind) {
         WebBrowser->unload(1);
         txtLog->setPlainText(QString());
     }
-    ClearPending = false;
-    RequestedLog = kind;
     BrowserInstance* browser = WebBrowser->load(1);
     // Visible, yet out of sight: instance 0 was moved left of the window at start-up.
     browser->setVisible(true);
 
-    const RouterUrl request = ComposeRouterUrl(typedLogin(), LogPagePath(kind));
-    if (request.failure) {
-        txtLog->setPlainText(LogNotReadText(FailureSentence(*request.failure)));
-        return;
-    }
+    const LogPress press = typedPress(kind);
+    request_ = new LogRequest(
+        press, new PageLoader(readers_),
+        [locale = press.locale] { return CurrentAnalysisClock(locale); },
+        [this] { return txtLog->toPlainText(); }, browser);
+    connect(request_, &LogRequest::pageEnded, this, [this] { WebBrowser_DocumentComplete(1); });
+    connect(request_, &LogRequest::logRead, this, &Form1::showResults);
+    connect(request_, &LogRequest::failed, this, &Form1::showFailure);
+    connect(request_, &LogRequest::finished, this, &Form1::endBusy);
     setCursor(Qt::BusyCursor);
-    browser->Navigate(request.url);
+    request_->start();
 }
 
-RouterLogin Form1::typedLogin() const { return {txtPass->text(), txtIP->text(), txtPort->text()}; }
+LogPress Form1::typedPress(LogKind kind) const {
+    return {kind,
+            {txtPass->text(), txtIP->text(), txtPort->text()},
+            CheckValue(Check1),
+            CheckValue(Check2),
+            AppFolder,
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+            QLocale()};
+}
 
-// A request is under way from the button press until instance 1 is released to the empty page
-// or a navigation of it fails.
+// A request is under way from the button press until its page is released to the empty page or
+// a navigation of it fails.
 void Form1::endBusy() { unsetCursor(); }
 
-void Form1::WebBrowser_DocumentComplete(int index, const QString& url) {
-    MaskPassword(txtPass);
-    const CompletionRoute route = RouteCompletion(index, url, ClearPending, RequestedLog);
-    BrowserInstance* browser = WebBrowser->item(1);
-    if (route.action == CompletionAction::Ignore) {
-        if (index != 1) return;
-        endBusy();
-        if (url != QLatin1String(kBlankPage))
-            txtLog->setPlainText(OtherPageText(url, ClearPending, txtLog->toPlainText()));
-        return;
-    }
-    if (route.action == CompletionAction::ReleaseCleared) {
-        browser->Navigate(QUrl(QString::fromLatin1(kBlankPage)));
-        return;
-    }
+void Form1::WebBrowser_DocumentComplete(int /*index*/) { MaskPassword(txtPass); }
 
-    const QString LogText = browser->bodyText();
-    const QLocale locale;
-    const LogPageOutcome outcome = ReadLogPage(
-        LogText, route.kind,
-        {CheckValue(Check1), CheckValue(Check2), AppFolder,
-         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), CopyFallbackSaid,
-         browser->documentUrl(), txtLog->toPlainText(), CurrentAnalysisClock(locale), locale});
-    ClearPending = outcome.clearPending;
-    CopyFallbackSaid = CopyFallbackSaid || outcome.copyFellBack;
-    if (outcome.clearPending) {
-        browser->Submit(outcome.followUp);
-    } else {
-        browser->Navigate(outcome.followUp);
-    }
-
-    if (const auto& findings = outcome.findings) {
+void Form1::showResults(const LogResults& results) {
+    if (const auto& findings = results.findings) {
         txtWANIP->setText(findings->wanIp);
         txtDNS1->setText(findings->dns1);
         txtDNS2->setText(findings->dns2);
         txtRouterTime->setText(findings->routerTime);
         txtADSLTime->setText(findings->adslTime);
     }
-    QString logBoxText = outcome.logBoxText;
+    QStringList lines = KeepingLines(results.copyFailure, results.clearHeldBack,
+                                     CopyFallbackSaid     ? nullptr
+                                     : results.fellBackTo ? &*results.fellBackTo
+                                                          : nullptr);
+    CopyFallbackSaid = CopyFallbackSaid || results.fellBackTo;
     // Said once in a session, on the first line, like where copies go: the findings stay as they
     // are.
-    if (!EngineNetworkSaid && WebBrowser->engineSharesOurNetwork()) {
+    if (!EngineNetworkSaid && readers_->engineSharesOurNetwork()) {
         EngineNetworkSaid = true;
-        logBoxText.prepend(EngineSharesNetworkNotice() + kLineEnd);
+        lines.prepend(EngineSharesNetworkNotice());
     }
-    txtLog->setPlainText(logBoxText);
+    lines << results.logBoxText;
+    txtLog->setPlainText(lines.join(QLatin1String(kLineEnd)));
 }
 
-void Form1::WebBrowser_NavigateError(int index, const QString& /*url*/, const QString& message) {
-    MaskPassword(txtPass);
-    if (index != 1) return;
-    endBusy();
-    txtLog->setPlainText(NavigationFailureText(ClearPending, message, txtLog->toPlainText()));
+void Form1::showFailure(const PageFailure& failure, LogRequest::Step step) {
+    const QString sentence = FailureSentence(failure);
+    if (step == LogRequest::Step::Clear) {
+        txtLog->setPlainText(ClearNotConfirmedLine(sentence) + kLineEnd + txtLog->toPlainText());
+    } else {
+        txtLog->setPlainText(LogNotReadText(sentence));
+    }
 }
 
 }  // namespace quorvane

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "log_kind.h"
+#include "log_request.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -14,8 +16,8 @@ class QPushButton;
 
 namespace quorvane {
 
+class PageReaders;
 class WebBrowserCollection;
-struct RouterLogin;
 
 // The folder of the program with exactly one trailing separator: the copy file's folder.
 QString AppFolderFrom(const QString& applicationPath);
@@ -27,9 +29,11 @@ class Form1 : public QWidget {
 public:
     // `applicationPath` is the folder of the program; empty means the running executable's.
     explicit Form1(const QString& applicationPath = {}, QWidget* parent = nullptr);
+    ~Form1() override;
 
     const QString& appFolder() const { return AppFolder; }
-    bool clearPending() const { return ClearPending; }
+    // The press under way has sent its clear request.
+    bool clearPending() const { return request_ && request_->clearPending(); }
 
 private:
     void createControls();
@@ -40,14 +44,14 @@ private:
     void Command1_Click();
     void Command2_Click();
     void requestLog(LogKind kind);
-    RouterLogin typedLogin() const;
-    void WebBrowser_DocumentComplete(int index, const QString& url);
-    void WebBrowser_NavigateError(int index, const QString& url, const QString& message);
+    LogPress typedPress(LogKind kind) const;
+    void WebBrowser_DocumentComplete(int index);
+    void showResults(const LogResults& results);
+    void showFailure(const PageFailure& failure, LogRequest::Step step);
 
     QString AppFolder;
-    bool ClearPending = false;
-    // The log the last press asked for: its completions are read as that log.
-    LogKind RequestedLog{};
+    // The press under way, held by WebBrowser(1): it goes with the instance at the next press.
+    QPointer<LogRequest> request_;
     // txtLog has said where copies go when AppFolder cannot take them.
     bool CopyFallbackSaid = false;
     // txtLog has said that the web engine runs on the computer's network.
@@ -77,6 +81,7 @@ private:
     QLabel* Label4;
     QPlainTextEdit* txtLog;
     WebBrowserCollection* WebBrowser;
+    PageReaders* readers_;  // the helpers every press reads its pages with
 };
 
 }  // namespace quorvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "copy_file_problem.h"
 #include "log_kind.h"
 
 #include <QDate>
@@ -19,18 +20,6 @@ inline constexpr char kLogCopyFileName[] = "syslog.txt";
 // append of the largest page takes a fraction of that; a holder that keeps the file longer is
 // stuck, and the window, whose own thread waits, should not freeze with it.
 inline constexpr std::chrono::milliseconds kCopyFileWait{3'000};
-
-// What stands where a copy file should be, when it is no regular file.
-enum class NotARegularFile { Directory, NamedPipe, Socket, CharacterDevice, BlockDevice, Other };
-
-// Why a copy file cannot take a copy; result_sentences.h says it to the user. Never holds page
-// content.
-struct CopyFileProblem {
-    QString path;          // the copy file; empty when no folder for it is known at all
-    QString systemReason;  // the system's words, unless `standing` says it
-    std::optional<NotARegularFile> standing;
-    bool inUse = false;  // another writer kept the file for the whole wait
-};
 
 struct LogCopyResult {
     bool ok = false;

@@ -85,8 +85,7 @@ int ParsePort(const QString& text) {
 
 RouterUrl ComposeRouterUrl(const RouterLogin& login, const QString& pathAndQuery) {
     const int port = ParsePort(login.port);
-    if (port < 0)
-        return {{}, FetchFailure::make(FetchFailure::Kind::PortNotANumber, {}, login.port)};
+    if (port < 0) return {{}, PageFailure::make(PageFailure::Kind::PortNotANumber, {}, login.port)};
 
     QUrl url;
     url.setScheme(QStringLiteral("http"));
@@ -94,7 +93,7 @@ RouterUrl ComposeRouterUrl(const RouterLogin& login, const QString& pathAndQuery
     // so a mistyped address can never turn part of itself into a path or another host.
     url.setHost(login.address, QUrl::StrictMode);
     if (login.address.isEmpty() || url.host().isEmpty() || !url.isValid())
-        return {{}, FetchFailure::make(FetchFailure::Kind::AddressNotAHost, {}, login.address)};
+        return {{}, PageFailure::make(PageFailure::Kind::AddressNotAHost, {}, login.address)};
     url.setPort(port);
     url.setUserName(QString::fromLatin1(kRouterUser));
     // DecodedMode takes every character literally ("%" too); QUrl encodes what the syntax needs.

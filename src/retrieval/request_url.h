@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fetch_failure.h"
 #include "log_kind.h"
+#include "page_failure.h"
 
 #include <QString>
 #include <QUrl>
@@ -20,7 +20,7 @@ struct RouterLogin {
 // A composed URL, or why the typed address or port cannot make one.
 struct RouterUrl {
     QUrl url;  // valid only without a failure
-    std::optional<FetchFailure> failure;
+    std::optional<PageFailure> failure;
 };
 
 inline constexpr char kRouterUser[] = "admin";

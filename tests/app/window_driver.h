@@ -1,8 +1,8 @@
 #pragma once
 
-#include "browser_component.h"
 #include "engine_client.h"
 #include "main_window.h"
+#include "page_loader.h"
 #include "router_sim.h"
 #include "static_page_reader.h"
 #include "wait_until.h"
@@ -58,7 +58,7 @@ public:
     }
     // The window's navigations from now on, held to shorter limits than a user's.
     void setLimits(const quorvane::NavigationLimits& limits) {
-        form->findChild<quorvane::WebBrowserCollection*>()->setLimits(limits);
+        form->findChild<quorvane::PageReaders*>()->setLimits(limits);
     }
     void tick(const char* name, Qt::CheckState state = Qt::Checked) {
         auto* box = control<QCheckBox>(name);

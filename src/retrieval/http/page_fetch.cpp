@@ -116,7 +116,7 @@ QString ForeignCoding(const QByteArray& value, bool transfer) {
                      .trimmed()
                      .toLower();
         if (coding.isEmpty() || coding == "identity" || (transfer && coding == "chunked")) continue;
-        return ShortDetailFromBytes(coding, 40);
+        return ShortDetailFromBytes(coding);
     }
     return {};
 }
@@ -172,11 +172,11 @@ void PageFetch::request(const QUrl& target) {
     dropSocket();
     if (!target.isValid() || target.scheme() != QLatin1String("http") || target.host().isEmpty() ||
         RequestTarget(target).isEmpty()) {
-        fail(FetchFailure::Kind::InvalidAddress, target.toString());
+        fail(PageFailure::Kind::InvalidAddress, target.toString());
         return;
     }
     if (mayRequest_ && !mayRequest_(target)) {
-        fail(FetchFailure::Kind::OtherPath, PathOf(target));
+        fail(PageFailure::Kind::OtherPath, PathOf(target));
         return;
     }
     parser_ = std::make_unique<HttpResponseParser>(limits_);
@@ -251,26 +251,26 @@ void PageFetch::onSocketError() {
     }
     switch (error) {
         case QAbstractSocket::ConnectionRefusedError:
-            fail(FetchFailure::Kind::ConnectionRefused);
+            fail(PageFailure::Kind::ConnectionRefused);
             break;
         case QAbstractSocket::HostNotFoundError:
-            fail(FetchFailure::Kind::HostNotFound, current_.host());
+            fail(PageFailure::Kind::HostNotFound, current_.host());
             break;
         default:
-            fail(FetchFailure::Kind::NetworkError, socket_->errorString());
+            fail(PageFailure::Kind::NetworkError, socket_->errorString());
             break;
     }
 }
 
 void PageFetch::onIdle() {
     if (done_) return;
-    fail(parser_ && parser_->bytesConsumed() > 0 ? FetchFailure::Kind::Stalled
-                                                 : FetchFailure::Kind::NoAnswer,
-         DurationText(limits_.idleTimeoutMs));
+    fail(parser_ && parser_->bytesConsumed() > 0 ? PageFailure::Kind::Stalled
+                                                 : PageFailure::Kind::NoAnswer,
+         TimeLimit{limits_.idleTimeoutMs});
 }
 
 void PageFetch::answered() {
-    using Kind = FetchFailure::Kind;
+    using Kind = PageFailure::Kind;
     using State = HttpResponseParser::State;
     idle_->stop();
     const HttpResponseParser& answer = *parser_;
@@ -288,14 +288,14 @@ void PageFetch::answered() {
             fail(Kind::Malformed, QString::fromLatin1(answer.error()));
             return;
         case State::HeaderTooLarge:
-            fail(Kind::HeaderTooLarge, SizeText(limits_.maxHeaderBytes));
+            fail(Kind::HeaderTooLarge, ByteLimit{limits_.maxHeaderBytes});
             return;
         case State::TooLarge:
-            fail(Kind::TooLarge, SizeText(limits_.maxTotalBytes));
+            fail(Kind::TooLarge, ByteLimit{limits_.maxTotalBytes});
             return;
     }
     const int status = answer.status();
-    const QString reason = ShortDetailFromBytes(answer.reasonPhrase(), 100);
+    const QString reason = ShortDetailFromBytes(answer.reasonPhrase());
 
     if (status == 401) {
         if (!credentialsSent_ && keeper_ && !keeper_->credentialsFor(current_).isEmpty() &&
@@ -354,12 +354,12 @@ void PageFetch::finish(const FetchedPage& page) {
     emit finished(page);
 }
 
-void PageFetch::fail(FetchFailure::Kind kind, const QString& details, int status) {
+void PageFetch::fail(PageFailure::Kind kind, PageFailure::Details details, int status) {
     done_ = true;
     idle_->stop();
     dropSocket();
     parser_.reset();
-    emit failed(FetchFailure::make(kind, address(), details, status));
+    emit failed(PageFailure::make(kind, address(), std::move(details), status));
 }
 
 }  // namespace quorvane

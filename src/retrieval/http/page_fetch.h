@@ -2,8 +2,8 @@
 
 #include "connection_slot.h"
 #include "credential_keeper.h"
-#include "fetch_failure.h"
 #include "http_response_parser.h"
+#include "page_failure.h"
 
 #include <QByteArray>
 #include <QList>
@@ -75,7 +75,7 @@ public:
 
 signals:
     void finished(const quorvane::FetchedPage& page);
-    void failed(const quorvane::FetchFailure& failure);
+    void failed(const quorvane::PageFailure& failure);
 
 private:
     void request(const QUrl& target);
@@ -87,7 +87,7 @@ private:
     void onIdle();
     void answered();
     void finish(const FetchedPage& page);
-    void fail(FetchFailure::Kind kind, const QString& details = {}, int status = 0);
+    void fail(PageFailure::Kind kind, PageFailure::Details details = {}, int status = 0);
     void dropSocket();
     QString address() const;
 

@@ -1,20 +1,47 @@
 #include "result_sentences.h"
 
+#include <QCoreApplication>
+
 namespace quorvane {
 
 namespace {
 
-// A reason phrase or a coding is only ever a few words.
-constexpr qsizetype kMaxReason = 60;
+// The context under which translators find these sentences.
+struct Sentences {
+    Q_DECLARE_TR_FUNCTIONS(Sentences)
+};
+QString T(const char* sentence) { return Sentences::tr(sentence); }
 
-QString HttpCode(const FetchFailure& failure) {
-    const QString reason = ShortDetail(failure.details, kMaxReason);
+// "32 MiB", "64 KiB", "1000 bytes": a limit as the sentences name it.
+QString SizeText(qint64 bytes) {
+    if (bytes > 0 && bytes % (1 << 20) == 0) return T("%1 MiB").arg(bytes >> 20);
+    if (bytes > 0 && bytes % (1 << 10) == 0) return T("%1 KiB").arg(bytes >> 10);
+    return T("%1 bytes").arg(bytes);
+}
+
+// "30 seconds", "1 second", "0.25 seconds".
+QString DurationText(qint64 milliseconds) {
+    if (milliseconds == 1000) return T("1 second");
+    if (milliseconds % 1000 == 0) return T("%1 seconds").arg(milliseconds / 1000);
+    return T("%1 seconds").arg(double(milliseconds) / 1000.0);
+}
+
+// The failure's typed details as the sentence quotes them.
+QString DetailText(const PageFailure& failure) {
+    if (const auto* limit = std::get_if<ByteLimit>(&failure.details)) return SizeText(limit->bytes);
+    if (const auto* limit = std::get_if<TimeLimit>(&failure.details))
+        return DurationText(limit->ms);
+    return ShortDetail(failure.quote());
+}
+
+QString HttpCode(const PageFailure& failure) {
+    const QString reason = ShortDetail(failure.quote());
     return reason.isEmpty() ? QStringLiteral("HTTP %1").arg(failure.httpStatus)
                             : QStringLiteral("HTTP %1 %2").arg(failure.httpStatus).arg(reason);
 }
 
-QString StatusCode(const FetchFailure& failure) {
-    const QString reason = ShortDetail(failure.details, kMaxReason);
+QString StatusCode(const PageFailure& failure) {
+    const QString reason = ShortDetail(failure.quote());
     return reason.isEmpty() ? QString::number(failure.httpStatus)
                             : QStringLiteral("%1 (%2)").arg(failure.httpStatus).arg(reason);
 }
@@ -28,185 +55,191 @@ bool LooksLikeLoginPage(const QString& path) {
     return false;
 }
 
-QString HttpStatusSentence(const FetchFailure& failure) {
+QString HttpStatusSentence(const PageFailure& failure) {
     switch (failure.httpStatus) {
         case 403:
-            return QStringLiteral("The router refused access to the page (%1).")
-                .arg(HttpCode(failure));
+            return T("The router refused access to the page (%1).").arg(HttpCode(failure));
         case 404:
-            return QStringLiteral("The router has no such page (%1).").arg(HttpCode(failure));
+            return T("The router has no such page (%1).").arg(HttpCode(failure));
         default:
             break;
     }
     if (failure.httpStatus >= 400)
-        return QStringLiteral("The router answered with an error (%1).").arg(HttpCode(failure));
-    return QStringLiteral("The router answered with status %1 instead of its log page.")
+        return T("The router answered with an error (%1).").arg(HttpCode(failure));
+    return T("The router answered with status %1 instead of its log page.")
         .arg(StatusCode(failure));
 }
 
-QString Sentence(const FetchFailure& failure) {
-    using Kind = FetchFailure::Kind;
-    const QString address = ShortDetail(failure.address, FetchFailure::kMaxAddress);
-    const QString details = ShortDetail(failure.details, FetchFailure::kMaxDetails);
+QString CopyFileReason(const CopyFileProblem& problem);
+QString NoCopyPlaceText(const CopyPlaces& places);
+
+QString Sentence(const PageFailure& failure) {
+    using Kind = PageFailure::Kind;
+    const QString address = ShortDetail(failure.address);
+    const QString details = DetailText(failure);
     switch (failure.kind) {
         case Kind::PortNotANumber:
-            return QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(details);
+            return T("The port \"%1\" is not a number from 1 to 65535.").arg(details);
         case Kind::AddressNotAHost:
-            return QStringLiteral(
-                       "The router address \"%1\" is not a valid host name or IP address.")
+            return T("The router address \"%1\" is not a valid host name or IP address.")
                 .arg(details);
         case Kind::InvalidAddress:
-            return QStringLiteral("The address %1 cannot be fetched: only http:// addresses can.")
-                .arg(details);
+            return T("The address %1 cannot be fetched: only http:// addresses can.").arg(details);
         case Kind::HostNotFound:
-            return QStringLiteral("The router address %1 could not be found.").arg(details);
+            return T("The router address %1 could not be found.").arg(details);
         case Kind::ConnectionRefused:
-            return QStringLiteral("The router at %1 refused the connection.").arg(address);
+            return T("The router at %1 refused the connection.").arg(address);
         case Kind::NetworkError:
-            return QStringLiteral("The page could not be fetched from %1 (%2).")
-                .arg(address, details);
+            return T("The page could not be fetched from %1 (%2).").arg(address, details);
         case Kind::NoAnswer:
-            return QStringLiteral("The router at %1 did not answer within %2.")
-                .arg(address, details);
+            return T("The router at %1 did not answer within %2.").arg(address, details);
         case Kind::Stalled:
-            return QStringLiteral(
-                       "The router at %1 sent nothing for %2 before the page was complete; the "
-                       "fetch was stopped.")
+            return T("The router at %1 sent nothing for %2 before the page was complete; the "
+                     "fetch was stopped.")
                 .arg(address, details);
         case Kind::ClosedWithoutAnswer:
-            return QStringLiteral("The router at %1 closed the connection without answering.")
-                .arg(address);
+            return T("The router at %1 closed the connection without answering.").arg(address);
         case Kind::Cut:
-            return QStringLiteral(
-                       "The router at %1 closed the connection before the page was complete.")
+            return T("The router at %1 closed the connection before the page was complete.")
                 .arg(address);
         case Kind::NotHttp:
-            return QStringLiteral("The router's answer is not an HTTP answer.");
+            return T("The router's answer is not an HTTP answer.");
         case Kind::Malformed:
-            return QStringLiteral("The router's answer breaks the rules of HTTP (%1).")
-                .arg(details);
+            return T("The router's answer breaks the rules of HTTP (%1).").arg(details);
         case Kind::HeaderTooLarge:
-            return QStringLiteral("The router sent more than %1 of headers; the fetch was stopped.")
+            return T("The router sent more than %1 of headers; the fetch was stopped.")
                 .arg(details);
         case Kind::TooLarge:
-            return QStringLiteral("The page is larger than %1; the fetch was stopped.")
-                .arg(details);
+            return T("The page is larger than %1; the fetch was stopped.").arg(details);
         case Kind::PasswordRefused:
-            return QStringLiteral("The router refused the password (%1).").arg(HttpCode(failure));
+            return T("The router refused the password (%1).").arg(HttpCode(failure));
         case Kind::LoginNotOffered:
-            return QStringLiteral(
-                       "The router asked for a kind of login that this program cannot give (%1).")
+            return T("The router asked for a kind of login that this program cannot give (%1).")
                 .arg(HttpCode(failure));
         case Kind::HttpStatus:
             return HttpStatusSentence(failure);
         case Kind::RedirectWithoutTarget:
-            return QStringLiteral(
-                       "The router redirected the request (%1) without a usable address.")
+            return T("The router redirected the request (%1) without a usable address.")
                 .arg(HttpCode(failure));
         case Kind::TooManyRedirects:
-            return QStringLiteral("The router redirected the request too many times.");
+            return T("The router redirected the request too many times.");
         case Kind::OtherOrigin:
-            return QStringLiteral(
-                       "The router sent its answer to another address (%1); nothing was read "
-                       "there.")
+            return T("The router sent its answer to another address (%1); nothing was read "
+                     "there.")
                 .arg(details);
         case Kind::OtherPath:
-            return LooksLikeLoginPage(failure.details)
-                       ? QStringLiteral(
-                             "The router answered with a login page instead of its log (%1).")
+            return LooksLikeLoginPage(failure.quote())
+                       ? T("The router answered with a login page instead of its log (%1).")
                              .arg(details)
-                       : QStringLiteral(
-                             "The router answered with another page instead of its log (%1).")
+                       : T("The router answered with another page instead of its log (%1).")
                              .arg(details);
         case Kind::ContentEncoded:
-            return QStringLiteral(
-                       "The router sent its page compressed (%1), which was not asked for.")
+            return T("The router sent its page compressed (%1), which was not asked for.")
                 .arg(details);
         case Kind::NotAPage:
-            return QStringLiteral("The router answered with something other than a web page (%1).")
-                .arg(details);
+            return T("The router answered with something other than a web page (%1).").arg(details);
         case Kind::BinaryBody:
-            return QStringLiteral("The router answered with binary data instead of its log page.");
+            return T("The router answered with binary data instead of its log page.");
         case Kind::TooComplex:
-            return QStringLiteral("The router's page is too complex to read.");
+        case Kind::OverMemory:
+            return T("The router's page is too complex to read.");
         case Kind::NotShown:
-            return QStringLiteral("The router's page could not be shown.");
+            return T("The router's page could not be shown.");
         case Kind::NeverLoaded:
-            return QStringLiteral("The router's page did not finish loading within %1.")
-                .arg(details);
+            return T("The router's page did not finish loading within %1.").arg(details);
         case Kind::TooSlow:
-            return QStringLiteral("The router took longer than %1 to send its log page.")
-                .arg(details);
+            return T("The router took longer than %1 to send its log page.").arg(details);
+        case Kind::CopyNotWritten:
+            return CopyFailureSentence(std::get<CopyFileProblem>(failure.details));
+        case Kind::NoCopyPlace:
+            return NoCopyPlaceText(std::get<CopyPlaces>(failure.details));
     }
-    return QStringLiteral("The page could not be fetched from %1.").arg(address);
+    return T("The page could not be fetched from %1.").arg(address);
 }
 
 QString CopyFileReason(const CopyFileProblem& problem) {
-    if (problem.inUse) return QStringLiteral("another window or program kept it in use");
+    if (problem.inUse) return T("another window or program kept it in use");
     if (!problem.standing) return problem.systemReason;
     switch (*problem.standing) {
         case NotARegularFile::Directory:
-            return QStringLiteral("it is a directory, not a regular file");
+            return T("it is a directory, not a regular file");
         case NotARegularFile::NamedPipe:
-            return QStringLiteral("it is a named pipe, not a regular file");
+            return T("it is a named pipe, not a regular file");
         case NotARegularFile::Socket:
-            return QStringLiteral("it is a socket, not a regular file");
+            return T("it is a socket, not a regular file");
         case NotARegularFile::CharacterDevice:
-            return QStringLiteral("it is a character device, not a regular file");
+            return T("it is a character device, not a regular file");
         case NotARegularFile::BlockDevice:
-            return QStringLiteral("it is a block device, not a regular file");
+            return T("it is a block device, not a regular file");
         case NotARegularFile::Other:
             break;
     }
-    return QStringLiteral("it is not a regular file");
+    return T("it is not a regular file");
+}
+
+QString NoCopyPlaceText(const CopyPlaces& places) {
+    const CopyFileProblem& data = places.dataFolder;
+    return T("The log could not be copied to %1 (%2) nor to %3 (%4).")
+        .arg(places.programFolder.path, CopyFileReason(places.programFolder),
+             data.path.isEmpty() ? T("the user's data folder") : data.path,
+             data.path.isEmpty() ? T("no such folder is known") : CopyFileReason(data));
 }
 
 }  // namespace
 
-QString FailureSentence(const FetchFailure& failure) {
+QString FailureSentence(const PageFailure& failure) {
+    // A copy's sentence quotes our own paths, which are said whole.
+    if (std::holds_alternative<CopyFileProblem>(failure.details) ||
+        std::holds_alternative<CopyPlaces>(failure.details))
+        return Sentence(failure);
     return ShortDetail(Sentence(failure), kMaxFailureSentence);
 }
 
 QString LogNotReadText(const QString& failureSentence) {
-    return QStringLiteral("The router's log could not be read. ") + failureSentence;
+    return T("The router's log could not be read. ") + failureSentence;
 }
 
 QString ClearNotConfirmedLine(const QString& failureSentence) {
-    return QStringLiteral("The router did not confirm that it cleared its log: ") + failureSentence;
+    return T("The router did not confirm that it cleared its log: ") + failureSentence;
 }
 
 QString CopyFailureSentence(const CopyFileProblem& problem) {
-    return QStringLiteral("The log could not be copied to %1: %2.")
-        .arg(problem.path, CopyFileReason(problem));
+    return T("The log could not be copied to %1: %2.").arg(problem.path, CopyFileReason(problem));
 }
 
 QString NoCopyPlaceSentence(const LogCopyPlace& place) {
-    const CopyFileProblem& data = place.inDataFolder;
-    return QStringLiteral("The log could not be copied to %1 (%2) nor to %3 (%4).")
-        .arg(
-            place.inProgramFolder.path, CopyFileReason(place.inProgramFolder),
-            data.path.isEmpty() ? QStringLiteral("the user's data folder") : data.path,
-            data.path.isEmpty() ? QStringLiteral("no such folder is known") : CopyFileReason(data));
+    return NoCopyPlaceText({place.inProgramFolder, place.inDataFolder});
 }
 
 QString CopyFallbackNotice(const LogCopyPlace& place) {
-    return QStringLiteral("%1 cannot be written (%2), so the log is copied to %3.")
+    return T("%1 cannot be written (%2), so the log is copied to %3.")
         .arg(place.inProgramFolder.path, CopyFileReason(place.inProgramFolder),
              place.folder + QLatin1String(kLogCopyFileName));
 }
 
 QString EngineSharesNetworkNotice() {
-    return QStringLiteral(
+    return T(
         "Note: this computer does not let Quorvane shut its web engine away from the network, so "
         "only its other two safeguards keep router pages from reaching anything but the router.");
 }
 
 QString ClearSkippedAfterCopyFailure(const QString& copyFailure) {
-    return copyFailure + QStringLiteral(" The router's log was not cleared.");
+    return copyFailure + T(" The router's log was not cleared.");
 }
 
 QString NoDatedLineSentence() {
-    return QStringLiteral("The page held no dated log line, so the router's log was not cleared.");
+    return T("The page held no dated log line, so the router's log was not cleared.");
+}
+
+QStringList KeepingLines(const std::optional<PageFailure>& copyFailure, bool clearHeldBack,
+                         const LogCopyPlace* fellBackTo) {
+    QString warning = copyFailure ? FailureSentence(*copyFailure) : QString();
+    if (clearHeldBack)
+        warning = copyFailure ? ClearSkippedAfterCopyFailure(warning) : NoDatedLineSentence();
+    QStringList lines;
+    if (fellBackTo) lines << CopyFallbackNotice(*fellBackTo);
+    if (!warning.isEmpty()) lines << warning;
+    return lines;
 }
 
 }  // namespace quorvane

@@ -1,21 +1,25 @@
 #pragma once
 
-#include "fetch_failure.h"
 #include "log_copy_file.h"
+#include "page_failure.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace quorvane {
 
-// Every sentence the results box can show besides the analyses' own findings: why no log was
-// read, why a copy was not written or went elsewhere, why the router's log was not cleared or
-// not confirmed cleared. The window and the dispatch only place them.
+// The sentence table: every sentence the results box can show besides the analyses' own
+// findings: why no log was read, why a copy was not written or went elsewhere, why the router's
+// log was not cleared or not confirmed cleared. Only the window's edge turns facts into words,
+// here, and all of them are translatable.
 
-// The longest that FailureSentence() returns.
+// The longest that FailureSentence() returns for a failure of the router's.
 inline constexpr qsizetype kMaxFailureSentence = 300;
 
 // What happened, with at most a few short quotes of the router or of what was typed.
-QString FailureSentence(const FetchFailure& failure);
+QString FailureSentence(const PageFailure& failure);
 
 // txtLog's whole text when no log was read.
 QString LogNotReadText(const QString& failureSentence);
@@ -35,5 +39,11 @@ QString EngineSharesNetworkNotice();
 QString ClearSkippedAfterCopyFailure(const QString& copyFailure);
 // A page that holds no dated line is kept, and the router's log is left as it is.
 QString NoDatedLineSentence();
+
+// The lines said in front of the analysis' findings once a log was read, the top one first:
+// where the copy went instead (`fellBackTo`, when not said before in the session), then why it
+// was not written and why the router's log was not cleared.
+QStringList KeepingLines(const std::optional<PageFailure>& copyFailure, bool clearHeldBack,
+                         const LogCopyPlace* fellBackTo);
 
 }  // namespace quorvane

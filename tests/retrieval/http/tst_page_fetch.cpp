@@ -8,7 +8,7 @@
 #include <QtTest>
 
 using namespace quorvane;
-using Kind = FetchFailure::Kind;
+using Kind = PageFailure::Kind;
 using routersim::Fault;
 
 namespace {
@@ -20,7 +20,7 @@ const FetchCredentials kLogin{QStringLiteral("admin"), QStringLiteral("demo")};
 
 struct Outcome {
     std::optional<FetchedPage> page;
-    std::optional<FetchFailure> failure;
+    std::optional<PageFailure> failure;
     QString sentence;
 };
 
@@ -39,7 +39,7 @@ Outcome Fetch(const QUrl& url, CredentialKeeper& keeper, const FetchLimits& limi
     if (finished.count() == 1 && failed.count() == 0) {
         outcome.page = finished.at(0).at(0).value<FetchedPage>();
     } else if (failed.count() == 1 && finished.count() == 0) {
-        outcome.failure = failed.at(0).at(0).value<FetchFailure>();
+        outcome.failure = failed.at(0).at(0).value<PageFailure>();
         outcome.sentence = FailureSentence(*outcome.failure);
     }
     return outcome;
@@ -87,7 +87,7 @@ private slots:
     void routerAnswers_data() {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<QString>("password");
-        QTest::addColumn<int>("kind");  // kPage or a FetchFailure::Kind
+        QTest::addColumn<int>("kind");  // kPage or a PageFailure::Kind
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says");  // in the sentence, or in the final URL for a page
         QTest::addColumn<QString>("authorizations");
@@ -350,7 +350,7 @@ private slots:
             QString(1 << 20, u'x') + QStringLiteral("\x01\x1b[31m\u202e\u2028\x7f\u0085end");
         for (int kind = 0; kind <= int(Kind::ContentEncoded); ++kind) {
             const QString sentence = FailureSentence(
-                FetchFailure::make(Kind(kind), flood.right(2000), flood + flood, 500));
+                PageFailure::make(Kind(kind), flood.right(2000), flood + flood, 500));
             QVERIFY2(sentence.size() > 20 && sentence.size() <= kMaxFailureSentence,
                      qPrintable(sentence));
             for (const QChar c : sentence) {

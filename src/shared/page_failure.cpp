@@ -1,4 +1,4 @@
-#include "fetch_failure.h"
+#include "page_failure.h"
 
 namespace quorvane {
 
@@ -27,23 +27,16 @@ bool IsDropped(QChar c) {
 
 }  // namespace
 
-FetchFailure FetchFailure::make(Kind kind, const QString& address, const QString& details,
-                                int httpStatus) {
-    // Kept a little longer than any sentence quotes them, so that the sentence marks the cut.
-    return {kind, httpStatus, ShortDetail(details, kMaxDetails + 1),
-            ShortDetail(address, kMaxAddress + 1)};
+PageFailure PageFailure::make(Kind kind, const QString& address, Details details, int httpStatus) {
+    // Kept a character longer than any sentence quotes them, so that the sentence marks the cut.
+    if (const QString* text = std::get_if<QString>(&details))
+        details = ShortDetail(*text, kMaxQuote + 1);
+    return {kind, httpStatus, ShortDetail(address, kMaxQuote + 1), std::move(details)};
 }
 
-QString SizeText(qint64 bytes) {
-    if (bytes > 0 && bytes % (1 << 20) == 0) return QStringLiteral("%1 MiB").arg(bytes >> 20);
-    if (bytes > 0 && bytes % (1 << 10) == 0) return QStringLiteral("%1 KiB").arg(bytes >> 10);
-    return QStringLiteral("%1 bytes").arg(bytes);
-}
-
-QString DurationText(qint64 milliseconds) {
-    if (milliseconds == 1000) return QStringLiteral("1 second");
-    if (milliseconds % 1000 == 0) return QStringLiteral("%1 seconds").arg(milliseconds / 1000);
-    return QStringLiteral("%1 seconds").arg(double(milliseconds) / 1000.0);
+QString PageFailure::quote() const {
+    const QString* text = std::get_if<QString>(&details);
+    return text ? *text : QString();
 }
 
 QString ShortDetail(const QString& text, qsizetype maxLength) {
