@@ -13,6 +13,7 @@ int main(int argc, char* argv[]) {
     quorvane::Form1 window;
     // Centred on the screen the window opens on.
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
+    window.prepareHelpersWhenShown();
     window.show();
     return app.exec();
 }

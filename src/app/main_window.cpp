@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace quorvane {
 
@@ -159,6 +160,14 @@ void Form1::Form_Load(const QString& applicationPath) {
     designed->move(-designed->width(), designed->y());
 }
 
+void Form1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!prepareWhenShown_ || preparing_) return;
+    preparing_ = true;
+    // After this frame is on the screen, from the event loop.
+    QTimer::singleShot(0, readers_, &PageReaders::prepare);
+}
+
 void Form1::Command1_Click() { requestLog(LogKind::System); }
 
 void Form1::Command2_Click() { requestLog(LogKind::Security); }
@@ -181,6 +190,7 @@ void Form1::requestLog(LogKind kind) {
     connect(request_, &LogRequest::logRead, this, &Form1::showResults);
     connect(request_, &LogRequest::failed, this, &Form1::showFailure);
     connect(request_, &LogRequest::finished, this, &Form1::endBusy);
+    if (preparing_) connect(request_, &LogRequest::finished, readers_, &PageReaders::prepare);
     setCursor(Qt::BusyCursor);
     request_->start();
 }

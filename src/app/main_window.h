@@ -31,9 +31,17 @@ public:
     explicit Form1(const QString& applicationPath = {}, QWidget* parent = nullptr);
     ~Form1() override;
 
+    // Once the window has drawn its first frame, and again after each press, the helpers the next
+    // press reads with are made ready while the user types: the first press is then as quick as
+    // any later one. Nothing is started before that frame.
+    void prepareHelpersWhenShown() { prepareWhenShown_ = true; }
+
     const QString& appFolder() const { return AppFolder; }
     // The press under way has sent its clear request.
     bool clearPending() const { return request_ && request_->clearPending(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void createControls();
@@ -56,6 +64,8 @@ private:
     bool CopyFallbackSaid = false;
     // txtLog has said that the web engine runs on the computer's network.
     bool EngineNetworkSaid = false;
+    bool prepareWhenShown_ = false;
+    bool preparing_ = false;  // the first frame is drawn: helpers are kept ready from now on
 
     QLabel* Label1;
     QLineEdit* txtPass;

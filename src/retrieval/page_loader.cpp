@@ -35,6 +35,25 @@ EngineClient* PageReaders::engine() {
     return engine_;
 }
 
+void PageReaders::prepare() {
+    engine()->prepare();
+    if (!spareReader_) {
+        spareReader_ = new StaticPageReader(limits_.reader, this);
+        spareReader_->prepare();
+    }
+}
+
+StaticPageReader* PageReaders::takeReader(const StaticPageReader::Limits& limits, QObject* parent) {
+    StaticPageReader* reader = spareReader_;
+    spareReader_.clear();
+    if (reader && reader->limits() == limits) {
+        reader->setParent(parent);
+        return reader;
+    }
+    delete reader;
+    return new StaticPageReader(limits, parent);
+}
+
 bool PageReaders::engineSharesOurNetwork() const {
     return engine_ && SharesThisNetwork(engine_->helperPid()).value_or(false);
 }
@@ -108,7 +127,7 @@ void PageLoader::readPage(const FetchedPage& page) {
         renderInEngine();  // the reader would only say so, a process start later
         return;
     }
-    auto* reader = new StaticPageReader(limits_.reader, this);
+    StaticPageReader* reader = readers_->takeReader(limits_.reader, this);
     reader_ = reader;
     connect(reader, &StaticPageReader::finished, this,
             [this](StaticPageReader::Outcome outcome, const QString& text) {

@@ -17,7 +17,8 @@ class EngineClient;
 class EngineReading;
 
 // The helpers the loaders of one window share, and the limits they are held to. The web
-// engine's helper is started by the first page that needs it and ends with this object.
+// engine's helper is started by prepare() or by the first page that needs it, and ends with this
+// object.
 class PageReaders : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +26,13 @@ public:
     ~PageReaders() override;
 
     EngineClient* engine();
+    // Starts what the next press reads with while the window has nothing to do: the engine's
+    // helper with a renderer up, and a page reader waiting for its page. A press that comes
+    // before they are ready takes them over as they stand; none is ever started twice.
+    void prepare();
+    // A page reader held to `limits`, the one made ready when it has them; the caller owns it.
+    StaticPageReader* takeReader(const StaticPageReader::Limits& limits, QObject* parent);
+
     // Whether the engine's helper runs, and runs on the program's own network: where the system
     // refuses it a network of its own, its other locks alone keep pages off the network.
     bool engineSharesOurNetwork() const;
@@ -36,6 +44,7 @@ public:
 private:
     NavigationLimits limits_;
     EngineClient* engine_ = nullptr;
+    QPointer<StaticPageReader> spareReader_;
 };
 
 // Reads the router's pages as a browser shows them. Our own fetch brings a page's bytes; a text

@@ -368,6 +368,38 @@ private slots:
         QVERIFY(text("txtRouterTime").contains(QStringLiteral(" day(s) ")));
     }
 
+    // What the first press needs is up while the user types, and the press takes it over: the
+    // engine's helper is never started twice, and a page reader waits again for the next press.
+    void firstPressFindsItsHelpersReady() {
+        window_.close();
+        QVERIFY(window_.open({}, true));
+        const auto helpers = [](const QByteArray& program) {
+            QList<qint64> found;
+            for (const qint64 pid : ProcessTree::ofThisProcess().pids) {
+                const QByteArray path = ProcessTree::commandLine(pid).split(' ').value(0);
+                if (ProcessTree::alive(pid) && path.endsWith('/' + program)) found << pid;
+            }
+            return found;
+        };
+        QVERIFY(WaitUntil(
+            [&] {
+                return !helpers("quorvane-page-reader").isEmpty() &&
+                       !helpers("quorvane-engine").isEmpty();
+            },
+            WindowDriver::kWaitMs));
+        const QList<qint64> engine = helpers("quorvane-engine");
+        QCOMPARE(engine.size(), 1);
+
+        routersim::RouterSim sim({.password = "demo", .style = routersim::PageStyle::ScriptFile});
+        QVERIFY(sim.start());
+        window_.typeLogin(sim, QStringLiteral("demo"));
+        QVERIFY(window_.press("Command1"));
+        QCOMPARE(text("txtWANIP"), ValueAfter(sim.systemLog(), QStringLiteral("WAN IP is ")));
+        QCOMPARE(helpers("quorvane-engine"), engine);
+        QVERIFY(WaitUntil([&] { return helpers("quorvane-page-reader").size() == 1; },
+                          WindowDriver::kWaitMs));
+    }
+
     void wrongPasswordCopiesAndClearsNothing() {
         routersim::RouterSim sim({.password = "demo"});
         QVERIFY(sim.start());

@@ -29,11 +29,14 @@ public:
     std::unique_ptr<quorvane::Form1> form;
 
     // `programFolder`: where the window takes the program to be; appDir unless given.
-    bool open(const QString& programFolder = {}) {
+    // `prepareHelpers`: as the program starts it, with the helpers made ready after its first
+    // frame.
+    bool open(const QString& programFolder = {}, bool prepareHelpers = false) {
         quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
         quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
         form = std::make_unique<quorvane::Form1>(programFolder.isEmpty() ? appDir.path()
                                                                          : programFolder);
+        if (prepareHelpers) form->prepareHelpersWhenShown();
         form->show();
         return QTest::qWaitForWindowExposed(form.get());
     }

@@ -46,6 +46,10 @@ public:
     // first. An empty list restores the search.
     static void setCommand(const QStringList& command);
 
+    // Starts the helper ahead of the first page that needs it, which then finds it up; a page
+    // that comes first takes it over as it stands.
+    void prepare() { ensureHelper(); }
+
     // The helper's process id while it runs; 0 otherwise.
     qint64 helperPid() const;
 

@@ -35,11 +35,12 @@ public:
     // them.
     EnginePage* newPage();
     void releasePage(EnginePage* page);
+    // Brings up a page and its renderer for the next request, unless one is there.
+    void prepareSparePage();
 
 private:
     friend class RouterSchemeHandler;
     void serveRequest(QWebEngineUrlRequestJob* job);
-    void prepareSparePage();
 
     RouterRequestGate* gate_ = nullptr;
     QWebEngineProfile* profile_ = nullptr;

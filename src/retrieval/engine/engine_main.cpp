@@ -14,6 +14,8 @@
 #include "helper_environment.h"
 #include "network_isolation.h"
 
+#include <QTimer>
+
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -83,5 +85,8 @@ int main(int argc, char* argv[]) {
     }
     hello.text = notes.join(u'\n');
     service.send(hello);
+    // The window starts this helper before the user's first press: that press finds a renderer
+    // up, as every later one does.
+    QTimer::singleShot(0, &host, &quorvane::EngineHost::prepareSparePage);
     return app.exec();
 }

@@ -80,14 +80,29 @@ void StaticPageReader::setProgramPath(const QString& path) { ExplicitProgramPath
 
 bool StaticPageReader::limitsMemory() { return kAddressSpaceCanBeLimited; }
 
+void StaticPageReader::prepare() {
+    if (!process_) startHelper();
+}
+
 void StaticPageReader::read(const QByteArray& body, const QByteArray& contentType) {
-    abandon();
+    if (reading_) abandon();
     const quint64 read = ++reads_;
-    const QString program = programPath();
-    if (program.isEmpty()) {
+    if (!process_ && !startHelper()) {
         finishLater(read, Outcome::Unavailable);
         return;
     }
+    reading_ = true;
+    // A header value holds no line break; one that did would end the first line early.
+    QByteArray type = contentType;
+    type.replace('\n', ' ').replace('\r', ' ');
+    process_->write(type + '\n');
+    process_->write(body);
+    process_->closeWriteChannel();
+}
+
+bool StaticPageReader::startHelper() {
+    const QString program = programPath();
+    if (program.isEmpty()) return false;
     auto* process = new QProcess(this);
     process_ = process;
     process->setProgram(program);
@@ -101,20 +116,30 @@ void StaticPageReader::read(const QByteArray& body, const QByteArray& contentTyp
         onProcessFinished(status == QProcess::NormalExit && exitCode == 0);
     });
     // Qt may report a failed start from within start().
-    connect(process, &QProcess::errorOccurred, this, [this, read](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) finishLater(read, Outcome::Unavailable);
+    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        if (reading_) {
+            finishLater(reads_, Outcome::Unavailable);
+        } else {
+            dropHelper();  // a page that comes starts one of its own
+        }
     });
     process->start(QIODevice::ReadWrite);
-    // A header value holds no line break; one that did would end the first line early.
-    QByteArray type = contentType;
-    type.replace('\n', ' ').replace('\r', ' ');
-    process->write(type + '\n');
-    process->write(body);
-    process->closeWriteChannel();
+    return true;
+}
+
+// A helper made ready that went before its page came is no use to it.
+void StaticPageReader::dropHelper() {
+    EndWithoutWaiting(process_);
+    process_.clear();
 }
 
 void StaticPageReader::onProcessFinished(bool succeeded) {
     if (!process_) return;
+    if (!reading_) {
+        dropHelper();
+        return;
+    }
     const QByteArray output = process_->readAllStandardOutput();
     if (!succeeded) {
         finish(Outcome::TooComplex);
@@ -141,6 +166,7 @@ void StaticPageReader::finishLater(quint64 read, Outcome outcome) {
 }
 
 void StaticPageReader::finish(Outcome outcome, const QString& text) {
+    reading_ = false;
     if (process_) {
         process_->disconnect(this);
         process_->deleteLater();
@@ -151,6 +177,7 @@ void StaticPageReader::finish(Outcome outcome, const QString& text) {
 
 void StaticPageReader::abandon() {
     ++reads_;
+    reading_ = false;
     EndWithoutWaiting(process_);
     process_.clear();
 }

@@ -27,15 +27,20 @@ public:
     struct Limits {
         qint64 memoryBytes = qint64(1) << 30;  // address space of the helper
         int cpuSeconds = 20;
+        bool operator==(const Limits&) const = default;
     };
 
     explicit StaticPageReader(QObject* parent = nullptr);
     StaticPageReader(Limits limits, QObject* parent = nullptr);
     ~StaticPageReader() override;
 
+    // Starts the helper ahead of its page, which waits for it at no cost: read() then saves the
+    // process's start.
+    void prepare();
     // Starts reading and returns at once; finished() follows, never from within this call. A
     // read still under way is abandoned and reports nothing.
     void read(const QByteArray& body, const QByteArray& contentType);
+    const Limits& limits() const { return limits_; }
 
     // Where the helper is: the path set here, else next to the running program, else
     // <bin>/../libexec/quorvane/ as installed. Empty when none is there.
@@ -52,6 +57,8 @@ signals:
     void finished(quorvane::StaticPageReader::Outcome outcome, const QString& text);
 
 private:
+    bool startHelper();
+    void dropHelper();
     void onProcessFinished(bool succeeded);
     void finishLater(quint64 read, Outcome outcome);
     void finish(Outcome outcome, const QString& text = {});
@@ -59,7 +66,8 @@ private:
 
     Limits limits_;
     QPointer<QProcess> process_;
-    quint64 reads_ = 0;  // the read whose result may still be reported
+    quint64 reads_ = 0;     // the read whose result may still be reported
+    bool reading_ = false;  // the helper has its page
 };
 
 }  // namespace quorvane
