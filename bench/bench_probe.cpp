@@ -5,8 +5,9 @@
 //       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, the
 //       number of processes the program has started by then ("child_processes N") and whether
 //       the web engine's library is mapped into it ("engine_mapped 0"), and exits
-//   quorvane-bench-probe fetch HOST PORT PASSWORD
-//       presses Go with that login, waits until the busy cursor ends and prints the time from the
+//   quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS]
+//       types the login as a user does, taking TYPING_MS (default 2000) from the window's showing,
+//       presses Go, waits until the busy cursor ends and prints the time from the
 //       press, how the exchange ended ("outcome result", or "outcome failure" and the sentence the
 //       window shows), the findings and the peak resident memory of this process ("VmHWM_kB N");
 //       exits 0 when the exchange ended, whether with the findings or with a failure, 1 when it
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QIcon>
 #include <QLineEdit>
@@ -30,13 +32,14 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: quorvane-bench-probe start-up\n"
-    "       quorvane-bench-probe fetch HOST PORT PASSWORD\n";
+    "       quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS]\n";
 
 // Whether the web engine's library is in this process: the window's process should never pay for
 // loading it.
@@ -80,7 +83,11 @@ long PeakResidentKb() {
     return -1;
 }
 
-int Fetch(quorvane::Form1& window, char** login) {
+int Fetch(quorvane::Form1& window, char** login, int typingMs) {
+    // The user reads the window and types the password: the program has that long to itself.
+    QEventLoop typing;
+    QTimer::singleShot(typingMs, &typing, &QEventLoop::quit);
+    typing.exec();
     window.findChild<QLineEdit*>(QStringLiteral("txtIP"))
         ->setText(QString::fromLocal8Bit(login[0]));
     window.findChild<QLineEdit*>(QStringLiteral("txtPort"))
@@ -108,7 +115,7 @@ int Fetch(quorvane::Form1& window, char** login) {
 
 int main(int argc, char* argv[]) {
     const bool startUp = argc == 2 && std::strcmp(argv[1], "start-up") == 0;
-    const bool fetch = argc == 5 && std::strcmp(argv[1], "fetch") == 0;
+    const bool fetch = (argc == 5 || argc == 6) && std::strcmp(argv[1], "fetch") == 0;
     if (!startUp && !fetch) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -122,9 +129,10 @@ int main(int argc, char* argv[]) {
     quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
 
     quorvane::Form1 window;
+    window.prepareHelpersWhenShown();
     if (startUp) new FirstFrame(&window);
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
     if (startUp) return app.exec();
-    return Fetch(window, argv + 2);
+    return Fetch(window, argv + 2, argc == 6 ? std::atoi(argv[5]) : 2000);
 }

@@ -2,6 +2,8 @@
 
 #include "marked_lines.h"
 
+#include <QCoreApplication>
+
 namespace quorvane {
 
 namespace {
@@ -11,13 +13,15 @@ namespace {
 constexpr qsizetype kTimestampLead = 21;
 constexpr qsizetype kTimestampLength = 19;
 
-const QString kNotFound = QStringLiteral("Not found");
+// The findings' fixed words, translatable like the window's captions.
+QString Said(const char* words) { return QCoreApplication::translate("quorvane::Findings", words); }
+QString NotFound() { return Said("Not found"); }
 
 // The rest of the line after the first `marker`, unchanged, or "Not found".
 QString ValueAfter(const QString& logText, const QString& marker) {
     const qsizetype found = logText.indexOf(marker, 0, Qt::CaseInsensitive);
     if (found < 0) {
-        return kNotFound;
+        return NotFound();
     }
     const qsizetype start = found + marker.size();
     return logText.mid(start, LineEndFrom(logText, start) - start);
@@ -69,8 +73,7 @@ SystemLogFindings AnalyseSystemLog(const QString& logText, const QString& logBox
 
     const MarkedTime synced =
         TimeOfMarker(logText, QStringLiteral("Received time from Time Server"));
-    findings.routerTime =
-        UptimeText(synced, clock, QStringLiteral("No time sync"), QStringLiteral("No valid date"));
+    findings.routerTime = UptimeText(synced, clock, Said("No time sync"), Said("No valid date"));
 
     const MarkedTime adslUp = TimeOfMarker(logText, QStringLiteral("PPP1 Session is up."));
     // A session that comes up before the router has its time carries the unset clock's 1970
@@ -79,7 +82,7 @@ SystemLogFindings AnalyseSystemLog(const QString& logText, const QString& logBox
     if (adslUp.time && adslUp.time->date().year() == 1970) {
         findings.adslTime = findings.routerTime;
     } else {
-        findings.adslTime = UptimeText(adslUp, clock, kNotFound, QStringLiteral("Not Valid Date"));
+        findings.adslTime = UptimeText(adslUp, clock, NotFound(), Said("Not Valid Date"));
     }
     return findings;
 }

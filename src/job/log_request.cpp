@@ -47,9 +47,7 @@ void LogRequest::onDocumentComplete(const QString& url) {
     }
 
     const LogPageOutcome outcome =
-        ReadLogPage(source_->bodyText(), route.kind,
-                    {press_.copyValue, press_.clearValue, press_.appFolder, press_.userDataFolder,
-                     source_->documentUrl(), logBoxText_(), clock_(), press_.locale});
+        ReadLogPage(source_->bodyText(), press_, source_->documentUrl(), logBoxText_(), clock_());
     clearPending_ = outcome.clearPending;
     if (outcome.clearPending) {
         source_->Submit(outcome.followUp);

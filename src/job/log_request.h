@@ -1,11 +1,8 @@
 #pragma once
 
-#include "log_kind.h"
 #include "page_completion.h"
 #include "page_failure.h"
-#include "request_url.h"
 
-#include <QLocale>
 #include <QObject>
 #include <QString>
 
@@ -14,18 +11,6 @@
 namespace quorvane {
 
 class PageSource;
-
-// What the user asked for with one press: the log, the login as typed, the two check boxes, and
-// where a copy may go.
-struct LogPress {
-    LogKind kind = LogKind::System;
-    RouterLogin login;
-    int copyValue = 0;   // "Copy log(s)?": 0 unticked, 1 ticked, 2 greyed
-    int clearValue = 0;  // "Clear log(s)?"
-    QString appFolder;
-    QString userDataFolder;  // takes the copy when appFolder cannot
-    QLocale locale;
-};
 
 // One press, from the button to the router's answer to the clear: it owns everything the press
 // needs and learns (the press's wishes, the login, which its page source keeps, the clear's

@@ -1,6 +1,5 @@
 #include "page_completion.h"
 
-#include "request_url.h"
 #include "security_log_analysis.h"
 
 namespace quorvane {
@@ -13,19 +12,20 @@ CompletionRoute RouteCompletion(const QString& url, bool clearPending, LogKind r
     return {clearPending ? CompletionAction::ReleaseCleared : CompletionAction::ReadLog, requested};
 }
 
-LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings) {
+LogPageOutcome ReadLogPage(const QString& logText, const LogPress& press, const QUrl& logPageUrl,
+                           const QString& logBoxText, const AnalysisClock& clock) {
+    const LogKind kind = press.kind;
     LogPageOutcome outcome;
     LogResults& results = outcome.results;
     bool keptAnyLine = true;
-    if (settings.copyValue == 1) {
-        const LogCopyPlace place =
-            ResolveLogCopyFolder(settings.appFolder, settings.userDataFolder);
+    if (press.copyValue == 1) {
+        const LogCopyPlace place = ResolveLogCopyFolder(press.appFolder, press.userDataFolder);
         if (place.folder.isEmpty()) {
             results.copyFailure =
                 PageFailure::make(PageFailure::Kind::NoCopyPlace, {},
                                   CopyPlaces{place.inProgramFolder, place.inDataFolder});
-        } else if (const LogCopyResult copy = AppendLogCopy(
-                       place.folder, logText, kind, settings.clock.now.date(), settings.locale);
+        } else if (const LogCopyResult copy =
+                       AppendLogCopy(place.folder, logText, kind, clock.now.date(), press.locale);
                    !copy.ok) {
             results.copyFailure =
                 PageFailure::make(PageFailure::Kind::CopyNotWritten, {}, copy.problem);
@@ -36,22 +36,22 @@ LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSe
     }
 
     outcome.followUp = QUrl(QString::fromLatin1(kBlankPage));
-    if (settings.clearValue != 0) {
+    if (press.clearValue != 0) {
         // Clearing after a failed copy would lose log lines that exist nowhere else; a page
         // without a dated line is no log we could keep, and clearing it gains nothing.
         if (results.copyFailure || !keptAnyLine) {
             results.clearHeldBack = true;
         } else {
-            outcome.followUp = ClearRequestUrl(settings.logPageUrl, kind);
+            outcome.followUp = ClearRequestUrl(logPageUrl, kind);
             outcome.clearPending = true;
         }
     }
 
     if (kind == LogKind::System) {
-        results.findings = AnalyseSystemLog(logText, settings.logBoxText, settings.clock);
+        results.findings = AnalyseSystemLog(logText, logBoxText, clock);
         results.logBoxText = results.findings->log;
     } else {
-        results.logBoxText = AnalyseSecurityLog(logText, settings.logBoxText, settings.clock);
+        results.logBoxText = AnalyseSecurityLog(logText, logBoxText, clock);
     }
     return outcome;
 }

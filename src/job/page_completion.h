@@ -3,6 +3,7 @@
 #include "log_copy_file.h"
 #include "log_kind.h"
 #include "page_failure.h"
+#include "request_url.h"
 #include "system_log_analysis.h"
 
 #include <QLocale>
@@ -34,15 +35,15 @@ struct CompletionRoute {
 // whose host name holds one of the words keeps its two logs apart all the same.
 CompletionRoute RouteCompletion(const QString& url, bool clearPending, LogKind requested);
 
-// The press's wishes and the window's state at the moment a log page completes.
-struct LogPageSettings {
+// What the user asked for with one press: the log, the login as typed, the two check boxes, and
+// where a copy may go.
+struct LogPress {
+    LogKind kind = LogKind::System;
+    RouterLogin login;
     int copyValue = 0;   // "Copy log(s)?": 0 unticked, 1 ticked, 2 greyed
     int clearValue = 0;  // "Clear log(s)?"
     QString appFolder;
     QString userDataFolder;  // takes the copy when appFolder cannot
-    QUrl logPageUrl;         // the page that was read, as the loader reports it
-    QString logBoxText;      // what txtLog holds before the analysis
-    AnalysisClock clock;
     QLocale locale;
 };
 
@@ -62,11 +63,12 @@ struct LogPageOutcome {
     LogResults results;
 };
 
-// Copies the page when asked, decides the follow-up navigation and runs the analysis of its kind.
-// The clear request goes to the router and the log that were read, never to what the boxes say
-// by now. With a copy asked for, the router is asked to clear its log only when the copy was
-// written whole and holds at least one line of the log.
-LogPageOutcome ReadLogPage(const QString& logText, LogKind kind, const LogPageSettings& settings);
+// Copies the page read at `logPageUrl` when asked, decides the follow-up navigation and runs the
+// analysis of its kind, whose findings go in front of `logBoxText`. The clear request goes to the
+// router and the log that were read. With a copy asked for, the router is asked to clear its log
+// only when the copy was written whole and holds at least one line of the log.
+LogPageOutcome ReadLogPage(const QString& logText, const LogPress& press, const QUrl& logPageUrl,
+                           const QString& logBoxText, const AnalysisClock& clock);
 
 }  // namespace quorvane
 
