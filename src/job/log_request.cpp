@@ -18,6 +18,7 @@ LogRequest::LogRequest(LogPress press, PageSource* source, Clock clock, LogBoxTe
 
 void LogRequest::start() {
     const RouterUrl request = ComposeRouterUrl(press_.login, LogPagePath(press_.kind));
+    press_.login.password.clear();
     if (request.failure) {
         fail(*request.failure);
         return;

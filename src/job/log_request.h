@@ -57,7 +57,7 @@ private:
     void onNavigateError(const QString& url, const PageFailure& failure);
     void fail(const PageFailure& failure);
 
-    const LogPress press_;
+    LogPress press_;  // without the password once started: the page source keeps it
     PageSource* source_;
     Clock clock_;
     LogBoxText logBoxText_;
