@@ -1,6 +1,7 @@
 #include "engine_client.h"
 
 #include "helper_environment.h"
+#include "origin.h"
 #include "process_end.h"
 #include "process_memory.h"
 
@@ -41,11 +42,6 @@ void SayOnce(const QString& notes) {
         said.insert(line);
         std::fprintf(stderr, "%s\n", qPrintable(line));
     }
-}
-
-bool SameOrigin(const QUrl& a, const QUrl& b) {
-    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
-           a.port(80) == b.port(80);
 }
 
 }  // namespace
@@ -271,7 +267,7 @@ void EngineReading::abandon() {
 // ended at the first such request, before a flood of them could cost anything.
 void EngineReading::onRequest(quint64 request, const QByteArray& method, const QUrl& url) {
     if (done_ || fetches_.contains(request)) return;
-    if (method != "GET" || !SameOrigin(url, document_.url) || !url.userInfo().isEmpty() ||
+    if (method != "GET" || Origin(url) != Origin(document_.url) || !url.userInfo().isEmpty() ||
         ++requests_ > limits_.maxResourceRequests) {
         if (client_) client_->killHelper(page_, EngineFailure::NotShown);
         return;

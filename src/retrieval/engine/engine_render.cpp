@@ -62,7 +62,7 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Rend
       host_(host),
       document_(std::move(document)),
       pageUrl_(ToRouterScheme(document_.url)),
-      originKey_(OriginKey(document_.url)),
+      origin_(pageUrl_),
       limits_(limits) {
     timeout_.setSingleShot(true);
     timeout_.setInterval(limits.timeoutMs);
@@ -89,7 +89,7 @@ EngineRender::~EngineRender() {
 }
 
 void EngineRender::start() {
-    host_->serveOrigin(originKey_, this, [this](QWebEngineUrlRequestJob* job) { serve(job); });
+    host_->serveOrigin(origin_, this, [this](QWebEngineUrlRequestJob* job) { serve(job); });
     page_ = host_->newPage();
     connect(page_, &QWebEnginePage::loadingChanged, this, &EngineRender::onLoadingChanged);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
@@ -164,8 +164,7 @@ qint64 EngineRender::rendererPid() const { return page_ ? page_->renderProcessPi
 // to ask the document itself until it is complete.
 void EngineRender::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (done_ || loaded_) return;
-    const bool itself = OriginKey(info.url()) == originKey_ &&
-                        info.url().path() == pageUrl_.path() &&
+    const bool itself = Origin(info.url()) == origin_ && info.url().path() == pageUrl_.path() &&
                         info.url().query() == pageUrl_.query();
     switch (info.status()) {
         case QWebEngineLoadingInfo::LoadStartedStatus:
@@ -270,7 +269,7 @@ void EngineRender::stop() {
             job->fail(QWebEngineUrlRequestJob::RequestAborted);
         }
     }
-    if (host_) host_->withdrawOrigin(originKey_, this);
+    if (host_) host_->withdrawOrigin(origin_, this);
     if (page_) {
         host_->releasePage(page_);
         page_.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine_protocol.h"
+#include "origin.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -81,8 +82,8 @@ private:
 
     EngineHost* host_;
     EngineDocument document_;
-    QUrl pageUrl_;  // the document under the router scheme
-    QString originKey_;
+    QUrl pageUrl_;   // the document under the router scheme
+    Origin origin_;  // of pageUrl_
     RenderLimits limits_;
     QPointer<EnginePage> page_;
     QTimer timeout_;
