@@ -1,10 +1,9 @@
 #pragma once
 
 #include "browser_component.h"
-#include "engine_client.h"
+#include "helper_program.h"
 #include "main_window.h"
 #include "router_sim.h"
-#include "static_page_reader.h"
 #include "wait_until.h"
 
 #include <QAbstractButton>
@@ -30,8 +29,10 @@ public:
 
     // `programFolder`: where the window takes the program to be; appDir unless given.
     bool open(const QString& programFolder = {}) {
-        quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
-        quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        quorvane::SetHelperCommand(quorvane::Helper::PageReader,
+                                   {QStringLiteral(QUORVANE_PAGE_READER)});
+        quorvane::SetHelperCommand(quorvane::Helper::Engine,
+                                   {QStringLiteral(QUORVANE_ENGINE_HELPER)});
         form = std::make_unique<quorvane::Form1>(programFolder.isEmpty() ? appDir.path()
                                                                          : programFolder);
         form->show();

@@ -39,13 +39,6 @@ public:
     explicit EngineClient(QObject* parent = nullptr);
     ~EngineClient() override;
 
-    // Where the helper is: next to the running program, else <bin>/../libexec/quorvane/ as
-    // installed. Empty when none is there.
-    static QString programPath();
-    // For tests, whose programs live elsewhere: the command that starts the helper, its program
-    // first. An empty list restores the search.
-    static void setCommand(const QStringList& command);
-
     // The helper's process id while it runs; 0 otherwise.
     qint64 helperPid() const;
 

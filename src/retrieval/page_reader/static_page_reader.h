@@ -37,12 +37,6 @@ public:
     // read still under way is abandoned and reports nothing.
     void read(const QByteArray& body, const QByteArray& contentType);
 
-    // Where the helper is: the path set here, else next to the running program, else
-    // <bin>/../libexec/quorvane/ as installed. Empty when none is there.
-    static QString programPath();
-    // For tests, whose programs live elsewhere; an empty path restores the search.
-    static void setProgramPath(const QString& path);
-
     // Whether this build can limit the helper's memory: AddressSanitizer reserves terabytes of
     // address space for its shadow memory, so a helper built with it runs under the CPU limit only.
     static bool limitsMemory();

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "engine_at_first_sight.h"
+#include "helper_program.h"
 #include "network_isolation.h"
 #include "page_text.h"
 #include "sim_hostile.h"
@@ -17,6 +18,8 @@
 #include "static_page_reader.h"
 #include "wait_until.h"
 
+using quorvane::Helper;
+using quorvane::SetHelperCommand;
 using quorvane::StaticPageReader;
 using Outcome = quorvane::StaticPageReader::Outcome;
 
@@ -84,7 +87,7 @@ class TestStaticPageReader : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER)); }
+    void init() { SetHelperCommand(Helper::PageReader, {QStringLiteral(QUORVANE_PAGE_READER)}); }
 
     void cleanup() { QTRY_VERIFY(PageReaders().isEmpty()); }
 
@@ -226,7 +229,7 @@ private slots:
     }
 
     void withoutAHelperIsUnavailable() {
-        StaticPageReader::setProgramPath(QDir::temp().filePath("no-such-page-reader"));
+        SetHelperCommand(Helper::PageReader, {QDir::temp().filePath("no-such-page-reader")});
         StaticPageReader reader;
         const std::optional<Result> result = Read(reader, "<p>a", "text/html");
         QVERIFY(result);

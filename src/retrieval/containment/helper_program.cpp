@@ -1,0 +1,34 @@
+#include "helper_program.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace quorvane {
+
+namespace {
+
+QStringList& ExplicitCommand(Helper helper) {
+    static QStringList commands[2];
+    return commands[helper == Helper::Engine];
+}
+
+}  // namespace
+
+QStringList HelperCommand(Helper helper) {
+    if (!ExplicitCommand(helper).isEmpty()) return ExplicitCommand(helper);
+    const QString name = helper == Helper::Engine ? QStringLiteral("quorvane-engine")
+                                                  : QStringLiteral("quorvane-page-reader");
+    const QDir bin(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {bin.filePath(name), bin.filePath(QStringLiteral(QUORVANE_HELPERS_FROM_BIN "/") + name)}) {
+        if (QFileInfo(candidate).isExecutable()) return {QDir::cleanPath(candidate)};
+    }
+    return {};
+}
+
+void SetHelperCommand(Helper helper, const QStringList& command) {
+    ExplicitCommand(helper) = command;
+}
+
+}  // namespace quorvane
