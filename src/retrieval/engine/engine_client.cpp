@@ -76,9 +76,7 @@ quint64 EngineClient::open(EngineReading* reading, const EngineDocument& documen
     message.url = document.url;
     message.contentType = document.contentType;
     message.body = document.body;
-    message.timeoutMs = limits.timeoutMs;
-    message.memoryBytes = limits.memoryBytes;
-    message.maxRequests = limits.maxResourceRequests;
+    message.limits = limits;
     if (!send(message)) return 0;
     readings_.insert(page, reading);
     return page;
@@ -246,7 +244,7 @@ void EngineReading::abandon() {
 void EngineReading::onRequest(quint64 request, const QByteArray& method, const QUrl& url) {
     if (done_ || fetches_.contains(request)) return;
     if (method != "GET" || Origin(url) != Origin(document_.url) || !url.userInfo().isEmpty() ||
-        ++requests_ > limits_.maxResourceRequests) {
+        ++requests_ > limits_.maxRequests) {
         if (client_) client_->killHelper(page_, EngineFailure::NotShown);
         return;
     }

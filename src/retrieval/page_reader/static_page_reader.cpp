@@ -1,7 +1,6 @@
 #include "static_page_reader.h"
 
 #include "helper_environment.h"
-#include "helper_program.h"
 #include "page_reader_protocol.h"
 #include "process_end.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "helper_program.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -25,7 +27,7 @@ public:
     Q_ENUM(Outcome)
 
     struct Limits {
-        qint64 memoryBytes = qint64(1) << 30;  // address space of the helper
+        qint64 memoryBytes = kHelperMemoryBytes;  // address space of the helper
         int cpuSeconds = 20;
     };
 
