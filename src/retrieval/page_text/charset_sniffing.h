@@ -16,4 +16,19 @@ QByteArray CharsetFromContentType(QByteArrayView contentType);
 // declare it in ASCII is not UTF-16.
 QByteArray PrescanMetaCharset(QByteArrayView page);
 
+// The encoding of a page as browsers find it: a byte-order mark, else the charset of the
+// Content-Type, else (for HTML) a <meta> charset, else windows-1252, which nothing named.
+enum class Prescan { Meta, None };
+struct SniffedEncoding {
+    QByteArray encoding;
+    qsizetype bomLength = 0;
+    bool named = true;  // false: nothing named an encoding, and windows-1252 is taken
+};
+SniffedEncoding SniffEncoding(QByteArrayView body, QByteArrayView contentType, Prescan prescan);
+
+// Whether nothing names the encoding of a page of the HTML or text kind (no byte-order mark, no
+// charset in the Content-Type, for HTML no <meta> charset) and its bytes read differently under
+// the encodings browsers guess from: only the engine guesses as a browser does.
+bool NeedsEncodingGuess(QByteArrayView body, QByteArrayView contentType);
+
 }  // namespace quorvane

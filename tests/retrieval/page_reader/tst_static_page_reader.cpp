@@ -32,10 +32,11 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// In plain markup, which a look at the bytes passes, so that the helper parses it.
 QByteArray HostilePage(routersim::Fault fault, std::size_t size) {
     const std::string log = routersim::makeSystemLog(std::chrono::system_clock::now(), 3);
     return QByteArray::fromStdString(routersim::hostilePage(
-        fault, routersim::LogKind::System, routersim::PageStyle::Pre, log, "utf-8", size));
+        fault, routersim::LogKind::System, routersim::PageStyle::Pre, log, "utf-8", size, true));
 }
 
 // The fields of /proc/PID/stat after the command name, which may hold spaces itself.
