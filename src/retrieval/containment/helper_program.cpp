@@ -7,16 +7,11 @@
 namespace quorvane {
 
 namespace {
-
-QStringList& ExplicitCommand(Helper helper) {
-    static QStringList commands[2];
-    return commands[helper == Helper::Engine];
+QStringList setCommands[2];  // by Helper
 }
 
-}  // namespace
-
 QStringList HelperCommand(Helper helper) {
-    if (!ExplicitCommand(helper).isEmpty()) return ExplicitCommand(helper);
+    if (!setCommands[int(helper)].isEmpty()) return setCommands[int(helper)];
     const QString name = helper == Helper::Engine ? QStringLiteral("quorvane-engine")
                                                   : QStringLiteral("quorvane-page-reader");
     const QDir bin(QCoreApplication::applicationDirPath());
@@ -28,7 +23,7 @@ QStringList HelperCommand(Helper helper) {
 }
 
 void SetHelperCommand(Helper helper, const QStringList& command) {
-    ExplicitCommand(helper) = command;
+    setCommands[int(helper)] = command;
 }
 
 }  // namespace quorvane

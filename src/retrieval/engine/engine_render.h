@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine_protocol.h"
-#include "origin.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -76,8 +75,7 @@ private:
 
     EngineHost* host_;
     EngineDocument document_;
-    QUrl pageUrl_;   // the document under the router scheme
-    Origin origin_;  // of pageUrl_
+    QUrl pageUrl_;  // the document under the router scheme
     RenderLimits limits_;
     QPointer<EnginePage> page_;
     QTimer timeout_;

@@ -12,11 +12,8 @@ namespace quorvane {
 // stands for it), and a name is compared in its ASCII form.
 class Origin {
 public:
-    Origin() = default;
     explicit Origin(const QUrl& url);
 
-    bool isValid() const { return !host_.isEmpty(); }
-    const QString& scheme() const { return scheme_; }
     // As a socket takes it: an IPv6 address without brackets.
     const QString& host() const { return host_; }
     int port() const { return port_; }
@@ -25,15 +22,14 @@ public:
     QString authority() const { return urlHost() + u':' + QString::number(port_); }
 
     friend bool operator==(const Origin&, const Origin&) = default;
+    friend size_t qHash(const Origin& o, size_t seed = 0) {
+        return qHashMulti(seed, o.scheme_, o.host_, o.port_);
+    }
 
 private:
     QString scheme_;
     QString host_;
-    int port_ = -1;
+    int port_;
 };
-
-inline size_t qHash(const Origin& origin, size_t seed = 0) {
-    return qHashMulti(seed, origin.scheme(), origin.host(), origin.port());
-}
 
 }  // namespace quorvane
