@@ -1,7 +1,7 @@
 // The benchmarks' own main: the window benchmarks need an application object, created after the
 // benchmark library has taken its flags out of the command line.
 
-#include "helper_program.h"
+#include "helper_environment.h"
 #include "load_noting_reporter.h"
 
 #include <QApplication>

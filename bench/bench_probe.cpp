@@ -13,7 +13,7 @@
 //       had not ended after two minutes
 
 #include "click_timer.h"
-#include "helper_program.h"
+#include "helper_environment.h"
 #include "main_window.h"
 #include "process_tree.h"
 #include "spawn_program.h"

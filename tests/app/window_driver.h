@@ -1,7 +1,7 @@
 #pragma once
 
 #include "browser_component.h"
-#include "helper_program.h"
+#include "helper_environment.h"
 #include "main_window.h"
 #include "router_sim.h"
 #include "wait_until.h"

@@ -1,7 +1,6 @@
 #include "engine_client.h"
 
 #include "helper_environment.h"
-#include "helper_program.h"
 #include "origin.h"
 #include "process_end.h"
 #include "process_memory.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "helper_program.h"
+#include "helper_environment.h"
 
 #include <QByteArray>
 #include <QString>

@@ -223,6 +223,14 @@ QByteArray PrescanMetaCharset(QByteArrayView page) {
     return MetaPrescan(page.first(std::min(page.size(), kPrescanLength))).Run();
 }
 
+namespace {
+
+struct SniffedEncoding {
+    QByteArray encoding;
+    qsizetype bomLength = 0;
+    bool named = true;  // false: nothing named an encoding, and windows-1252 is taken
+};
+
 SniffedEncoding SniffEncoding(QByteArrayView body, QByteArrayView contentType, Prescan prescan) {
     if (body.startsWith("\xEF\xBB\xBF")) return {"UTF-8", 3};
     if (body.startsWith("\xFE\xFF")) return {"UTF-16BE", 2};
@@ -236,6 +244,13 @@ SniffedEncoding SniffEncoding(QByteArrayView body, QByteArrayView contentType, P
         if (QByteArray encoding = PrescanMetaCharset(body); !encoding.isEmpty()) return {encoding};
     }
     return {"windows-1252", 0, false};
+}
+
+}  // namespace
+
+QString DecodeSniffed(QByteArrayView body, QByteArrayView contentType, Prescan prescan) {
+    const SniffedEncoding sniffed = SniffEncoding(body, contentType, prescan);
+    return DecodeWithEncoding(body.sliced(sniffed.bomLength), sniffed.encoding);
 }
 
 // Where nothing names an encoding, browsers guess one from the bytes, and windows-1252 is just

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 namespace quorvane {
 
@@ -16,15 +17,10 @@ QByteArray CharsetFromContentType(QByteArrayView contentType);
 // declare it in ASCII is not UTF-16.
 QByteArray PrescanMetaCharset(QByteArrayView page);
 
-// The encoding of a page as browsers find it: a byte-order mark, else the charset of the
-// Content-Type, else (for HTML) a <meta> charset, else windows-1252, which nothing named.
+// A page decoded as browsers decode it: by a byte-order mark, else the charset of the
+// Content-Type, else (for HTML, Prescan::Meta) a <meta> charset, else as windows-1252.
 enum class Prescan { Meta, None };
-struct SniffedEncoding {
-    QByteArray encoding;
-    qsizetype bomLength = 0;
-    bool named = true;  // false: nothing named an encoding, and windows-1252 is taken
-};
-SniffedEncoding SniffEncoding(QByteArrayView body, QByteArrayView contentType, Prescan prescan);
+QString DecodeSniffed(QByteArrayView body, QByteArrayView contentType, Prescan prescan);
 
 // Whether nothing names the encoding of a page of the HTML or text kind (no byte-order mark, no
 // charset in the Content-Type, for HTML no <meta> charset) and its bytes read differently under

@@ -1,6 +1,5 @@
 #include "page_text.h"
 
-#include "charset_decoding.h"
 #include "charset_sniffing.h"
 #include "control_char_shield.h"
 #include "engine_at_first_sight.h"
@@ -16,15 +15,10 @@ QString RenderedText(const ParsedHtml& parsed) {
     return UnshieldControlCharacters(RenderedBodyText(parsed.root()));
 }
 
-QString Decode(const QByteArray& body, const QByteArray& contentType, Prescan prescan) {
-    const SniffedEncoding sniffed = SniffEncoding(body, contentType, prescan);
-    return DecodeWithEncoding(QByteArrayView(body).sliced(sniffed.bomLength), sniffed.encoding);
-}
-
 }  // namespace
 
 QString DecodePageBytes(const QByteArray& body, const QByteArray& contentType) {
-    return Decode(body, contentType, Prescan::Meta);
+    return DecodeSniffed(body, contentType, Prescan::Meta);
 }
 
 QString BodyInnerText(const QString& html) {
@@ -38,7 +32,7 @@ std::optional<QString> StaticBodyText(const QString& html) {
 }
 
 QString TextFileText(const QByteArray& body, const QByteArray& contentType) {
-    const QString text = Decode(body, contentType, Prescan::None);
+    const QString text = DecodeSniffed(body, contentType, Prescan::None);
     QString lines;
     lines.reserve(text.size() + text.size() / 32 + 2);
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -1,6 +1,6 @@
 #include "closed_port.h"
 #include "engine_client.h"
-#include "helper_program.h"
+#include "helper_environment.h"
 #include "network_isolation.h"
 #include "process_memory.h"
 #include "process_tree.h"

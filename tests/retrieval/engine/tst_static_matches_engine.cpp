@@ -1,6 +1,6 @@
 #include "closed_port.h"
 #include "engine_client.h"
-#include "helper_program.h"
+#include "helper_environment.h"
 #include "page_text.h"
 #include "static_page_generator.h"
 #include "wait_until.h"

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "engine_at_first_sight.h"
-#include "helper_program.h"
+#include "helper_environment.h"
 #include "network_isolation.h"
 #include "page_text.h"
 #include "sim_hostile.h"
