@@ -1,9 +1,8 @@
 // The benchmarks' own main: the window benchmarks need an application object, created after the
 // benchmark library has taken its flags out of the command line.
 
-#include "engine_client.h"
+#include "helper_environment.h"
 #include "load_noting_reporter.h"
-#include "static_page_reader.h"
 
 #include <QApplication>
 
@@ -21,8 +20,9 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     QApplication app(argc, argv);
     // The window's page reader is built beside the real program, not beside this one.
-    quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
-    quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+    quorvane::SetHelperCommand(quorvane::Helper::PageReader,
+                               {QStringLiteral(QUORVANE_PAGE_READER)});
+    quorvane::SetHelperCommand(quorvane::Helper::Engine, {QStringLiteral(QUORVANE_ENGINE_HELPER)});
     quorvane::bench::RunBenchmarksNotingLoad(int(given.size()), given.data());
     benchmark::Shutdown();
     return 0;

@@ -14,11 +14,10 @@
 //       had not ended after two minutes
 
 #include "click_timer.h"
-#include "engine_client.h"
+#include "helper_environment.h"
 #include "main_window.h"
 #include "process_tree.h"
 #include "spawn_program.h"
-#include "static_page_reader.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -125,8 +124,9 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvane.png")));
     // The real program finds its page reader beside itself; this one lives elsewhere.
-    quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
-    quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+    quorvane::SetHelperCommand(quorvane::Helper::PageReader,
+                               {QStringLiteral(QUORVANE_PAGE_READER)});
+    quorvane::SetHelperCommand(quorvane::Helper::Engine, {QStringLiteral(QUORVANE_ENGINE_HELPER)});
 
     quorvane::Form1 window;
     window.prepareHelpersWhenShown();

@@ -40,10 +40,9 @@ install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 configure_file(${quorvane_data}/quorvane.1.in ${PROJECT_BINARY_DIR}/data/quorvane.1 @ONLY)
 quorvane_gzip(${PROJECT_BINARY_DIR}/data/quorvane.1 ${PROJECT_BINARY_DIR}/data/quorvane.1.gz)
 install(FILES ${PROJECT_BINARY_DIR}/data/quorvane.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-# The helpers, where the program looks for them: <bin>/../libexec/quorvane. One reads pages under
-# CPU and memory limits; the other runs the web engine, away from the network and the program.
-install(TARGETS quorvane-page-reader quorvane-engine
-        RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/quorvane)
+# The helpers, where the program looks for them. One reads pages under CPU and memory limits; the
+# other runs the web engine, away from the network and the program.
+install(TARGETS quorvane-page-reader quorvane-engine RUNTIME DESTINATION ${QUORVANE_HELPER_DIR})
 install(FILES ${PROJECT_BINARY_DIR}/data/${QUORVANE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_BINARY_DIR}/data/${QUORVANE_APP_ID}.metainfo.xml

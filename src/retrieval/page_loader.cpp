@@ -4,6 +4,7 @@
 #include "engine_at_first_sight.h"
 #include "engine_client.h"
 #include "network_isolation.h"
+#include "origin.h"
 #include "request_url.h"
 
 namespace quorvane {
@@ -182,7 +183,7 @@ void PageLoader::complete(const QString& text) {
 }
 
 void PageLoader::fail(PageFailure::Kind kind, PageFailure::Details details) {
-    const QString address = requested_.host() + u':' + QString::number(requested_.port(80));
+    const QString address = Origin(requested_).authority();
     fail(PageFailure::make(kind, address, std::move(details)));
 }
 

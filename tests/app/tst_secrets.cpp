@@ -73,9 +73,10 @@ private slots:
     void initTestCase() { qInstallMessageHandler(Collect); }
     void init() {
         QVERIFY(window_.open());
-        quorvane::EngineClient::setCommand({QStringLiteral("sh"), QStringLiteral("-c"),
-                                            QStringLiteral("tee -a \"$0\" | \"$1\""), enginesInput_,
-                                            QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        quorvane::SetHelperCommand(
+            quorvane::Helper::Engine,
+            {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("tee -a \"$0\" | \"$1\""),
+             enginesInput_, QStringLiteral(QUORVANE_ENGINE_HELPER)});
     }
     void cleanup() { window_.close(); }
 

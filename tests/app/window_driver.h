@@ -1,10 +1,9 @@
 #pragma once
 
-#include "engine_client.h"
+#include "helper_environment.h"
 #include "main_window.h"
 #include "page_loader.h"
 #include "router_sim.h"
-#include "static_page_reader.h"
 #include "wait_until.h"
 
 #include <QAbstractButton>
@@ -32,8 +31,10 @@ public:
     // `prepareHelpers`: as the program starts it, with the helpers made ready after its first
     // frame.
     bool open(const QString& programFolder = {}, bool prepareHelpers = false) {
-        quorvane::StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
-        quorvane::EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        quorvane::SetHelperCommand(quorvane::Helper::PageReader,
+                                   {QStringLiteral(QUORVANE_PAGE_READER)});
+        quorvane::SetHelperCommand(quorvane::Helper::Engine,
+                                   {QStringLiteral(QUORVANE_ENGINE_HELPER)});
         form = std::make_unique<quorvane::Form1>(programFolder.isEmpty() ? appDir.path()
                                                                          : programFolder);
         if (prepareHelpers) form->prepareHelpersWhenShown();

@@ -1,5 +1,6 @@
 #include "closed_port.h"
 #include "engine_client.h"
+#include "helper_environment.h"
 #include "page_loader.h"
 #include "request_url.h"
 #include "result_sentences.h"
@@ -48,8 +49,8 @@ class TestPageLoader : public QObject {
 
 private slots:
     void initTestCase() {
-        StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER));
-        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        SetHelperCommand(Helper::PageReader, {QStringLiteral(QUORVANE_PAGE_READER)});
+        SetHelperCommand(Helper::Engine, {QStringLiteral(QUORVANE_ENGINE_HELPER)});
     }
     void init() {
         readers_.setLimits({});

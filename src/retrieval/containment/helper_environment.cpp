@@ -1,6 +1,9 @@
 #include "helper_environment.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QList>
 #include <QStringList>
 
@@ -11,6 +14,8 @@ extern char** environ;
 namespace quorvane {
 
 namespace {
+
+QStringList setCommands[2];  // by Helper, for tests
 
 bool HelperNeeds(const QString& name) {
     static const QStringList kKept{
@@ -60,6 +65,22 @@ void ForgetEngineOverrides() {
         if (EngineOverride(name)) names << name;
     }
     for (const QByteArray& name : names) ::unsetenv(name.constData());
+}
+
+QStringList HelperCommand(Helper helper) {
+    if (!setCommands[int(helper)].isEmpty()) return setCommands[int(helper)];
+    const QString name = helper == Helper::Engine ? QStringLiteral("quorvane-engine")
+                                                  : QStringLiteral("quorvane-page-reader");
+    const QDir bin(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {bin.filePath(name), bin.filePath(QStringLiteral(QUORVANE_HELPERS_FROM_BIN "/") + name)}) {
+        if (QFileInfo(candidate).isExecutable()) return {QDir::cleanPath(candidate)};
+    }
+    return {};
+}
+
+void SetHelperCommand(Helper helper, const QStringList& command) {
+    setCommands[int(helper)] = command;
 }
 
 }  // namespace quorvane

@@ -1,12 +1,10 @@
 #include "engine_client.h"
 
 #include "helper_environment.h"
+#include "origin.h"
 #include "process_end.h"
 #include "process_memory.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSet>
 
@@ -20,17 +18,10 @@ using engine_protocol::MessageType;
 
 namespace {
 
-const QString kProgramName = QStringLiteral("quorvane-engine");
-
 // A helper's Hello says a sentence or two of itself; any other frame but a page's text names an
 // address at most, which the engine keeps under 2 MiB.
 constexpr qint64 kMaxHelloBytes = 16 << 10;
 constexpr qint64 kMaxOtherFrameBytes = 4 << 20;
-
-QStringList& ExplicitCommand() {
-    static QStringList command;
-    return command;
-}
 
 // What the helper has to say of itself (running as root, no network namespace) is said once in a
 // run of the program, however often the helper starts.
@@ -41,11 +32,6 @@ void SayOnce(const QString& notes) {
         said.insert(line);
         std::fprintf(stderr, "%s\n", qPrintable(line));
     }
-}
-
-bool SameOrigin(const QUrl& a, const QUrl& b) {
-    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
-           a.port(80) == b.port(80);
 }
 
 }  // namespace
@@ -59,26 +45,14 @@ EngineClient::~EngineClient() {
     dropHelper();
 }
 
-QString EngineClient::programPath() {
-    if (!ExplicitCommand().isEmpty()) return ExplicitCommand().first();
-    const QDir bin(QCoreApplication::applicationDirPath());
-    for (const QString& candidate :
-         {bin.filePath(kProgramName), bin.filePath("../libexec/quorvane/" + kProgramName)}) {
-        if (QFileInfo(candidate).isExecutable()) return QDir::cleanPath(candidate);
-    }
-    return {};
-}
-
-void EngineClient::setCommand(const QStringList& command) { ExplicitCommand() = command; }
-
 qint64 EngineClient::helperPid() const {
     return process_ && process_->state() == QProcess::Running ? process_->processId() : 0;
 }
 
 bool EngineClient::ensureHelper() {
     if (process_) return true;
-    const QString program = programPath();
-    if (program.isEmpty()) return false;
+    const QStringList command = HelperCommand(Helper::Engine);
+    if (command.isEmpty()) return false;
     auto* process = new QProcess(this);
     process_ = process;
     // The helper's diagnostics (Chromium's, a sanitizer's) belong with the program's own.
@@ -89,8 +63,7 @@ bool EngineClient::ensureHelper() {
     connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) onHelperGone();
     });
-    const QStringList command = ExplicitCommand();
-    process->start(program, command.mid(1), QIODevice::ReadWrite);
+    process->start(command.first(), command.mid(1), QIODevice::ReadWrite);
     return process_ != nullptr;
 }
 
@@ -102,9 +75,7 @@ quint64 EngineClient::open(EngineReading* reading, const EngineDocument& documen
     message.url = document.url;
     message.contentType = document.contentType;
     message.body = document.body;
-    message.timeoutMs = limits.timeoutMs;
-    message.memoryBytes = limits.memoryBytes;
-    message.maxRequests = limits.maxResourceRequests;
+    message.limits = limits;
     if (!send(message)) return 0;
     readings_.insert(page, reading);
     return page;
@@ -271,8 +242,8 @@ void EngineReading::abandon() {
 // ended at the first such request, before a flood of them could cost anything.
 void EngineReading::onRequest(quint64 request, const QByteArray& method, const QUrl& url) {
     if (done_ || fetches_.contains(request)) return;
-    if (method != "GET" || !SameOrigin(url, document_.url) || !url.userInfo().isEmpty() ||
-        ++requests_ > limits_.maxResourceRequests) {
+    if (method != "GET" || Origin(url) != Origin(document_.url) || !url.userInfo().isEmpty() ||
+        ++requests_ > limits_.maxRequests) {
         if (client_) client_->killHelper(page_, EngineFailure::NotShown);
         return;
     }

@@ -17,13 +17,11 @@ class EngineReading;
 
 using EngineFailure = engine_protocol::Failure;
 
-struct EngineLimits {
-    int timeoutMs = 30'000;          // a page that has not loaded by then never will
-    qint64 memoryBytes = 1ll << 30;  // of the page's renderer, and of the helper itself
-    FetchLimits fetch;               // each of the page's own requests; their bodies together
-                                     // get no more than one page's total, each at most an
-                                     // eighth of it (see EngineReading::kResourceShares)
-    int maxResourceRequests = 100;
+// The helper's limits for a page, and what the program holds the page and the helper to besides.
+struct EngineLimits : RenderLimits {
+    FetchLimits fetch;  // each of the page's own requests; their bodies together get no more than
+                        // one page's total, each at most an eighth of it (see
+                        // EngineReading::kResourceShares)
     // How much longer than the page's own time the helper may take to answer before it counts
     // as hung.
     int helperGraceMs = 5'000;
@@ -38,13 +36,6 @@ class EngineClient : public QObject {
 public:
     explicit EngineClient(QObject* parent = nullptr);
     ~EngineClient() override;
-
-    // Where the helper is: next to the running program, else <bin>/../libexec/quorvane/ as
-    // installed. Empty when none is there.
-    static QString programPath();
-    // For tests, whose programs live elsewhere: the command that starts the helper, its program
-    // first. An empty list restores the search.
-    static void setCommand(const QStringList& command);
 
     // Starts the helper ahead of the first page that needs it, which then finds it up; a page
     // that comes first takes it over as it stands.

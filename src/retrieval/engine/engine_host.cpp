@@ -26,7 +26,7 @@ class RouterRequestGate : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 
-    void setServed(const QSet<QString>& origins) {
+    void setServed(const QSet<Origin>& origins) {
         QMutexLocker lock(&mutex_);
         served_ = origins;
     }
@@ -38,25 +38,25 @@ public:
             scheme == QLatin1String("about")) {
             return;
         }
-        const bool ours = scheme == QLatin1String(kRouterScheme);
         const bool plainHttp = scheme == QLatin1String("http");
-        if ((!ours && !plainHttp) || !isServed(OriginKey(url)) ||
+        const QUrl routerUrl = plainHttp ? ToRouterScheme(url) : url;
+        if (routerUrl.scheme() != QLatin1String(kRouterScheme) || !isServed(Origin(routerUrl)) ||
             info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeFavicon ||
             info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeWebSocket) {
             info.block(true);
             return;
         }
-        if (plainHttp) info.redirect(ToRouterScheme(url));
+        if (plainHttp) info.redirect(routerUrl);
     }
 
 private:
-    bool isServed(const QString& origin) {
+    bool isServed(const Origin& origin) {
         QMutexLocker lock(&mutex_);
         return served_.contains(origin);
     }
 
     QMutex mutex_;
-    QSet<QString> served_;
+    QSet<Origin> served_;
 };
 
 class RouterSchemeHandler : public QWebEngineUrlSchemeHandler {
@@ -132,16 +132,16 @@ EngineHost::~EngineHost() {
     delete profile_;
 }
 
-void EngineHost::serveOrigin(const QString& originKey, QObject* owner, RequestServer serve) {
-    servers_.insert(originKey, {owner, std::move(serve)});
-    gate_->setServed(QSet<QString>(servers_.keyBegin(), servers_.keyEnd()));
+void EngineHost::serveOrigin(const Origin& origin, QObject* owner, RequestServer serve) {
+    servers_.insert(origin, {owner, std::move(serve)});
+    gate_->setServed(QSet<Origin>(servers_.keyBegin(), servers_.keyEnd()));
 }
 
-void EngineHost::withdrawOrigin(const QString& originKey, const QObject* owner) {
-    const auto found = servers_.constFind(originKey);
+void EngineHost::withdrawOrigin(const Origin& origin, const QObject* owner) {
+    const auto found = servers_.constFind(origin);
     if (found == servers_.cend() || found->owner.data() != owner) return;
-    servers_.remove(originKey);
-    gate_->setServed(QSet<QString>(servers_.keyBegin(), servers_.keyEnd()));
+    servers_.remove(origin);
+    gate_->setServed(QSet<Origin>(servers_.keyBegin(), servers_.keyEnd()));
 }
 
 EnginePage* EngineHost::newPage() {
@@ -180,7 +180,7 @@ void EngineHost::releasePage(EnginePage* page) {
 }
 
 void EngineHost::serveRequest(QWebEngineUrlRequestJob* job) {
-    const auto found = servers_.constFind(OriginKey(job->requestUrl()));
+    const auto found = servers_.constFind(Origin(job->requestUrl()));
     if (found == servers_.cend() || found->owner.isNull()) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;

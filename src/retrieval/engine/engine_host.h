@@ -1,9 +1,10 @@
 #pragma once
 
+#include "origin.h"
+
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QString>
 
 #include <functional>
 
@@ -26,9 +27,9 @@ public:
     ~EngineHost() override;
 
     using RequestServer = std::function<void(QWebEngineUrlRequestJob*)>;
-    // Requests to `originKey` (see OriginKey) go to `serve` until `owner` withdraws or goes.
-    void serveOrigin(const QString& originKey, QObject* owner, RequestServer serve);
-    void withdrawOrigin(const QString& originKey, const QObject* owner);
+    // Requests to `origin` (under the router scheme) go to `serve` until `owner` withdraws or goes.
+    void serveOrigin(const Origin& origin, QObject* owner, RequestServer serve);
+    void withdrawOrigin(const Origin& origin, const QObject* owner);
 
     // A page of this profile that has shown nothing yet, owned by the host so that no page
     // outlives the profile; released pages are stopped and deleted once the engine is done with
@@ -48,7 +49,7 @@ private:
         QPointer<QObject> owner;
         RequestServer serve;
     };
-    QHash<QString, Server> servers_;
+    QHash<Origin, Server> servers_;
     // A page whose renderer is up and idle on the empty page, for the next request.
     QPointer<EnginePage> spare_;
     bool spareReady_ = false;

@@ -1,6 +1,6 @@
 #include "engine_page.h"
 
-#include "router_scheme.h"
+#include "origin.h"
 
 #include <QtWebEngineCore/qtwebenginecoreversion.h>
 #include <QWebEngineFileSystemAccessRequest>
@@ -63,8 +63,7 @@ bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType /*type*
                                          bool isMainFrame) {
     if (isMainFrame) return std::exchange(loadOfOurs_, false);
     if (url.scheme() == QLatin1String("about")) return true;
-    return pageUrl_.isValid() && url.scheme() == QLatin1String(kRouterScheme) &&
-           OriginKey(url) == OriginKey(pageUrl_);
+    return pageUrl_.isValid() && Origin(url) == Origin(pageUrl_);
 }
 
 QWebEnginePage* EnginePage::createWindow(WebWindowType) { return nullptr; }

@@ -14,8 +14,8 @@ void WriteFields(QDataStream& out, const Message& m) {
     out << quint8(m.type);
     switch (m.type) {
         case MessageType::Open:
-            out << m.page << m.url << m.contentType << m.body << m.timeoutMs << m.memoryBytes
-                << m.maxRequests;
+            out << m.page << m.url << m.contentType << m.body << m.limits.timeoutMs
+                << m.limits.memoryBytes << m.limits.maxRequests;
             return;
         case MessageType::Answer:
             out << m.page << m.request << m.ok << m.contentType << m.body;
@@ -49,8 +49,8 @@ std::optional<Message> ReadFields(QDataStream& in) {
     quint8 failure = 0;
     switch (m.type) {
         case MessageType::Open:
-            in >> m.page >> m.url >> m.contentType >> m.body >> m.timeoutMs >> m.memoryBytes >>
-                m.maxRequests;
+            in >> m.page >> m.url >> m.contentType >> m.body >> m.limits.timeoutMs >>
+                m.limits.memoryBytes >> m.limits.maxRequests;
             break;
         case MessageType::Answer:
             in >> m.page >> m.request >> m.ok >> m.contentType >> m.body;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "helper_environment.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -17,6 +19,14 @@ struct EngineDocument {
     QByteArray body;
 };
 
+// What the program allows one page in the engine: sent with the page, kept by the helper and
+// checked again by the program.
+struct RenderLimits {
+    int timeoutMs = 30'000;                   // a page that has not loaded by then never will
+    qint64 memoryBytes = kHelperMemoryBytes;  // of the page's renderer, and of the helper itself
+    int maxRequests = 100;                    // of the page's own requests for its router
+};
+
 }  // namespace quorvane
 
 // The words the program and its engine helper (quorvane-engine) say to each other over the
@@ -27,7 +37,7 @@ namespace quorvane::engine_protocol {
 
 enum class MessageType : quint8 {
     // program -> helper
-    Open = 1,    // page, url, contentType, body, timeoutMs, memoryBytes, maxRequests: render this
+    Open = 1,    // page, url, contentType, body, limits: render this
     Answer = 2,  // page, request, ok, contentType, body: what the router gave for a request
     Close = 3,   // page: stop it at once; nothing more is said of it
     // helper -> program
@@ -55,9 +65,7 @@ struct Message {
     QByteArray contentType;
     QByteArray body;
     QString text;
-    qint32 timeoutMs = 0;
-    qint64 memoryBytes = 0;
-    qint32 maxRequests = 0;
+    RenderLimits limits;
     bool ok = false;
     Failure failure = Failure::NotShown;
     // Set by FrameReader alone, on a frame past its limit: of it, only the type and page are known.

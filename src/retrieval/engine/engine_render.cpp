@@ -62,7 +62,6 @@ EngineRender::EngineRender(EngineHost* host, EngineDocument document, const Rend
       host_(host),
       document_(std::move(document)),
       pageUrl_(ToRouterScheme(document_.url)),
-      originKey_(OriginKey(document_.url)),
       limits_(limits) {
     timeout_.setSingleShot(true);
     timeout_.setInterval(limits.timeoutMs);
@@ -89,7 +88,8 @@ EngineRender::~EngineRender() {
 }
 
 void EngineRender::start() {
-    host_->serveOrigin(originKey_, this, [this](QWebEngineUrlRequestJob* job) { serve(job); });
+    host_->serveOrigin(Origin(pageUrl_), this,
+                       [this](QWebEngineUrlRequestJob* job) { serve(job); });
     page_ = host_->newPage();
     connect(page_, &QWebEnginePage::loadingChanged, this, &EngineRender::onLoadingChanged);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
@@ -164,7 +164,7 @@ qint64 EngineRender::rendererPid() const { return page_ ? page_->renderProcessPi
 // to ask the document itself until it is complete.
 void EngineRender::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (done_ || loaded_) return;
-    const bool itself = OriginKey(info.url()) == originKey_ &&
+    const bool itself = Origin(info.url()) == Origin(pageUrl_) &&
                         info.url().path() == pageUrl_.path() &&
                         info.url().query() == pageUrl_.query();
     switch (info.status()) {
@@ -270,7 +270,7 @@ void EngineRender::stop() {
             job->fail(QWebEngineUrlRequestJob::RequestAborted);
         }
     }
-    if (host_) host_->withdrawOrigin(originKey_, this);
+    if (host_) host_->withdrawOrigin(Origin(pageUrl_), this);
     if (page_) {
         host_->releasePage(page_);
         page_.clear();

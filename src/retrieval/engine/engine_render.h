@@ -20,12 +20,6 @@ namespace quorvane {
 class EngineHost;
 class EnginePage;
 
-struct RenderLimits {
-    int timeoutMs = 30'000;          // a page that has not loaded by then never will
-    qint64 memoryBytes = 1ll << 30;  // of the page's renderer process
-    int maxRequests = 100;           // of the page's own requests for its router
-};
-
 // One page rendered by the engine inside the helper, from bytes the program fetched: the page's
 // scripts run and its style sheets apply, each of its own requests for its router is passed on
 // to the program, and once it has loaded its body text is read where the page's scripts cannot
@@ -82,7 +76,6 @@ private:
     EngineHost* host_;
     EngineDocument document_;
     QUrl pageUrl_;  // the document under the router scheme
-    QString originKey_;
     RenderLimits limits_;
     QPointer<EnginePage> page_;
     QTimer timeout_;

@@ -76,12 +76,8 @@ void EngineService::handle(const Message& message) {
 void EngineService::open(const Message& message) {
     const quint64 page = message.page;
     close(page);
-    RenderLimits limits;
-    limits.timeoutMs = message.timeoutMs;
-    limits.memoryBytes = message.memoryBytes;
-    limits.maxRequests = message.maxRequests;
-    auto* render =
-        new EngineRender(host_, {message.url, message.contentType, message.body}, limits, this);
+    auto* render = new EngineRender(host_, {message.url, message.contentType, message.body},
+                                    message.limits, this);
     renders_.insert(page, render);
     connect(render, &EngineRender::finished, this, [this, page](const QString& text) {
         Message done = MessageOf(MessageType::Text, page);

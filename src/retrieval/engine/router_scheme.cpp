@@ -37,8 +37,4 @@ QUrl ToHttpScheme(const QUrl& routerUrl) {
     return url;
 }
 
-QString OriginKey(const QUrl& url) {
-    return url.host().toLower() + u':' + QString::number(url.port(kHttpPort));
-}
-
 }  // namespace quorvane

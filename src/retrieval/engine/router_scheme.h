@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <QUrl>
 
 namespace quorvane {
@@ -18,8 +17,5 @@ void RegisterRouterScheme();
 // http://host:port/path?query <-> router://host:port/path?query; user information is dropped.
 QUrl ToRouterScheme(const QUrl& httpUrl);
 QUrl ToHttpScheme(const QUrl& routerUrl);
-
-// "host:port" with the port spelled out, the key under which a router's pages are served.
-QString OriginKey(const QUrl& url);
 
 }  // namespace quorvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "origin.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -36,11 +38,11 @@ public:
     void noteChallenge(const QUrl& url);
 
 private:
-    struct Origin {
+    struct Kept {
         FetchCredentials credentials;
         bool challenged = false;
     };
-    QHash<QString, Origin> origins_;
+    QHash<Origin, Kept> origins_;
 };
 
 }  // namespace quorvane

@@ -1,5 +1,7 @@
 #include "page_fetch.h"
 
+#include "origin.h"
+
 #include <QNetworkProxy>
 #include <QTcpSocket>
 #include <QTimer>
@@ -19,25 +21,6 @@ QUrl Bare(QUrl url) {
     url.setUserInfo({});
     url.setFragment({});
     return url;
-}
-
-int PortOf(const QUrl& url) {
-    return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443
-                                                                                           : 80);
-}
-
-bool SameOrigin(const QUrl& a, const QUrl& b) {
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && PortOf(a) == PortOf(b);
-}
-
-QString HostForUrl(const QUrl& url) {
-    const QString host = url.host(QUrl::FullyEncoded);
-    return host.contains(u':') ? u'[' + host + u']' : host;
-}
-
-QString HostAndPort(const QUrl& url) {
-    return HostForUrl(url) + u':' + QString::number(PortOf(url));
 }
 
 QString PathOf(const QUrl& url) {
@@ -165,7 +148,7 @@ void PageFetch::dropSocket() {
     socket_ = nullptr;
 }
 
-QString PageFetch::address() const { return HostAndPort(current_); }
+QString PageFetch::address() const { return Origin(current_).authority(); }
 
 void PageFetch::request(const QUrl& target) {
     current_ = target;
@@ -193,16 +176,18 @@ void PageFetch::connectToRouter() {
     connect(socket_, &QTcpSocket::errorOccurred, this, &PageFetch::onSocketError);
     idle_->start(limits_.idleTimeoutMs);
     QTcpSocket* socket = socket_;
-    socket->connectToHost(current_.host(), quint16(PortOf(current_)));
+    const Origin router(current_);
+    socket->connectToHost(router.host(), quint16(router.port()));
     // Buffered until the connection stands, then sent in one piece; unless the attempt has
     // failed already, inside connectToHost().
     if (socket == socket_) socket->write(requestHead());
 }
 
 QByteArray PageFetch::requestHead() {
+    const Origin router(current_);
     QByteArray head =
-        "GET " + RequestTarget(current_) + " HTTP/1.1\r\nHost: " + HostForUrl(current_).toLatin1();
-    if (PortOf(current_) != 80) head += ':' + QByteArray::number(PortOf(current_));
+        "GET " + RequestTarget(current_) + " HTTP/1.1\r\nHost: " + router.urlHost().toLatin1();
+    if (router.port() != 80) head += ':' + QByteArray::number(router.port());
     // One connection per request, so no byte of an earlier answer can be read as a later one;
     // no compression, because we would have to undo it and a bomb would hide behind it.
     head +=
@@ -316,7 +301,7 @@ void PageFetch::answered() {
             return;
         }
         const QUrl target = Bare(current_.resolved(location));
-        if (!target.isValid() || !SameOrigin(target, origin_)) {
+        if (!target.isValid() || Origin(target) != Origin(origin_)) {
             fail(Kind::OtherOrigin, target.toString(), status);
         } else if (++redirects_ > kMaxRedirects) {
             fail(Kind::TooManyRedirects, {}, status);

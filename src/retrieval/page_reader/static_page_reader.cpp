@@ -10,21 +10,11 @@
 
 #include <csignal>
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStringDecoder>
 
 namespace quorvane {
 namespace {
-
-const QString kProgramName = QStringLiteral("quorvane-page-reader");
-
-QString& ExplicitProgramPath() {
-    static QString path;
-    return path;
-}
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSpaceCanBeLimited = false;
@@ -66,18 +56,6 @@ StaticPageReader::StaticPageReader(Limits limits, QObject* parent)
 
 StaticPageReader::~StaticPageReader() { abandon(); }
 
-QString StaticPageReader::programPath() {
-    if (!ExplicitProgramPath().isEmpty()) return ExplicitProgramPath();
-    const QDir bin(QCoreApplication::applicationDirPath());
-    for (const QString& candidate :
-         {bin.filePath(kProgramName), bin.filePath("../libexec/quorvane/" + kProgramName)}) {
-        if (QFileInfo(candidate).isExecutable()) return QDir::cleanPath(candidate);
-    }
-    return {};
-}
-
-void StaticPageReader::setProgramPath(const QString& path) { ExplicitProgramPath() = path; }
-
 bool StaticPageReader::limitsMemory() { return kAddressSpaceCanBeLimited; }
 
 void StaticPageReader::prepare() {
@@ -101,11 +79,12 @@ void StaticPageReader::read(const QByteArray& body, const QByteArray& contentTyp
 }
 
 bool StaticPageReader::startHelper() {
-    const QString program = programPath();
-    if (program.isEmpty()) return false;
+    const QStringList command = HelperCommand(Helper::PageReader);
+    if (command.isEmpty()) return false;
     auto* process = new QProcess(this);
     process_ = process;
-    process->setProgram(program);
+    process->setProgram(command.first());
+    process->setArguments(command.mid(1));
     // The helper's diagnostics (a sanitizer's report, say) belong with the program's own.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setProcessEnvironment(HelperEnvironment());

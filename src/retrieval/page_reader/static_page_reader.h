@@ -1,5 +1,7 @@
 #pragma once
 
+#include "helper_environment.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -25,7 +27,7 @@ public:
     Q_ENUM(Outcome)
 
     struct Limits {
-        qint64 memoryBytes = qint64(1) << 30;  // address space of the helper
+        qint64 memoryBytes = kHelperMemoryBytes;  // address space of the helper
         int cpuSeconds = 20;
         bool operator==(const Limits&) const = default;
     };
@@ -41,12 +43,6 @@ public:
     // read still under way is abandoned and reports nothing.
     void read(const QByteArray& body, const QByteArray& contentType);
     const Limits& limits() const { return limits_; }
-
-    // Where the helper is: the path set here, else next to the running program, else
-    // <bin>/../libexec/quorvane/ as installed. Empty when none is there.
-    static QString programPath();
-    // For tests, whose programs live elsewhere; an empty path restores the search.
-    static void setProgramPath(const QString& path);
 
     // Whether this build can limit the helper's memory: AddressSanitizer reserves terabytes of
     // address space for its shadow memory, so a helper built with it runs under the CPU limit only.

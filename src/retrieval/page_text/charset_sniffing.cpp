@@ -4,16 +4,15 @@
 #include <algorithm>
 #include <optional>
 
+#include "ascii.h"
 #include "charset_decoding.h"
+#include "content_kind.h"
 
 namespace quorvane {
 namespace {
 
 constexpr qsizetype kPrescanLength = 1024;
 
-bool IsSpace(char c) { return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' '; }
-bool IsHttpSpace(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool StartsWithNoCase(QByteArrayView text, qsizetype pos, QByteArrayView prefix) {
@@ -40,11 +39,11 @@ std::optional<QByteArray> CharsetFromMetaContent(QByteArrayView content) {
         const qsizetype found = IndexOfNoCase(content, "charset", pos);
         if (found < 0) return std::nullopt;
         pos = found + 7;
-        while (pos < content.size() && IsSpace(content[pos])) ++pos;
+        while (pos < content.size() && IsAsciiSpace(content[pos])) ++pos;
         if (pos < content.size() && content[pos] == '=') break;
     }
     ++pos;
-    while (pos < content.size() && IsSpace(content[pos])) ++pos;
+    while (pos < content.size() && IsAsciiSpace(content[pos])) ++pos;
     if (pos >= content.size()) return std::nullopt;
     if (content[pos] == '"' || content[pos] == '\'') {
         const qsizetype close = content.indexOf(content[pos], pos + 1);
@@ -52,7 +51,7 @@ std::optional<QByteArray> CharsetFromMetaContent(QByteArrayView content) {
         return content.sliced(pos + 1, close - pos - 1).toByteArray();
     }
     qsizetype end = pos;
-    while (end < content.size() && !IsSpace(content[end]) && content[end] != ';') ++end;
+    while (end < content.size() && !IsAsciiSpace(content[end]) && content[end] != ';') ++end;
     return content.sliced(pos, end - pos).toByteArray();
 }
 
@@ -72,7 +71,7 @@ public:
             if (StartsWithNoCase(bytes_, pos_, "<!--")) {
                 SkipComment();
             } else if (StartsWithNoCase(bytes_, pos_, "<meta") && pos_ + 5 < bytes_.size() &&
-                       (IsSpace(bytes_[pos_ + 5]) || bytes_[pos_ + 5] == '/')) {
+                       (IsAsciiSpace(bytes_[pos_ + 5]) || bytes_[pos_ + 5] == '/')) {
                 pos_ += 6;
                 if (std::optional<QByteArray> encoding = ReadMeta()) return *encoding;
             } else if (StartsAnyTag()) {
@@ -108,7 +107,7 @@ private:
     }
 
     void SkipTag() {
-        while (!AtEnd() && !IsSpace(Current()) && Current() != '>') ++pos_;
+        while (!AtEnd() && !IsAsciiSpace(Current()) && Current() != '>') ++pos_;
         while (ReadAttribute()) {
         }
         // The loop of Run() steps past the byte where the attribute scan stopped.
@@ -146,15 +145,15 @@ private:
 
     // Names and values come back in lower case; nothing at the end of the tag or the bytes.
     std::optional<Attribute> ReadAttribute() {
-        while (!AtEnd() && (IsSpace(Current()) || Current() == '/')) ++pos_;
+        while (!AtEnd() && (IsAsciiSpace(Current()) || Current() == '/')) ++pos_;
         if (AtEnd() || Current() == '>') return std::nullopt;
         Attribute attribute;
         for (;; ++pos_) {
             if (AtEnd()) return std::nullopt;
             const char c = Current();
             if (c == '=' && !attribute.name.isEmpty()) break;
-            if (IsSpace(c)) {
-                while (!AtEnd() && IsSpace(Current())) ++pos_;
+            if (IsAsciiSpace(c)) {
+                while (!AtEnd() && IsAsciiSpace(Current())) ++pos_;
                 if (AtEnd()) return std::nullopt;
                 if (Current() != '=') return attribute;
                 break;
@@ -163,7 +162,7 @@ private:
             attribute.name.append(ToLower(c));
         }
         ++pos_;  // past '='
-        while (!AtEnd() && IsSpace(Current())) ++pos_;
+        while (!AtEnd() && IsAsciiSpace(Current())) ++pos_;
         if (AtEnd()) return std::nullopt;
         if (Current() == '"' || Current() == '\'') {
             const char quote = Current();
@@ -178,7 +177,7 @@ private:
         }
         if (Current() == '>') return attribute;
         for (; !AtEnd(); ++pos_) {
-            if (IsSpace(Current()) || Current() == '>') return attribute;
+            if (IsAsciiSpace(Current()) || Current() == '>') return attribute;
             attribute.value.append(ToLower(Current()));
         }
         return std::nullopt;
@@ -195,7 +194,7 @@ QByteArray CharsetFromContentType(QByteArrayView contentType) {
     if (pos < 0) return {};
     while (pos < contentType.size()) {
         ++pos;  // past ';'
-        while (pos < contentType.size() && IsHttpSpace(contentType[pos])) ++pos;
+        while (pos < contentType.size() && IsAsciiSpaceButFormFeed(contentType[pos])) ++pos;
         QByteArray name;
         while (pos < contentType.size() && contentType[pos] != ';' && contentType[pos] != '=') {
             name.append(ToLower(contentType[pos++]));
@@ -213,7 +212,7 @@ QByteArray CharsetFromContentType(QByteArrayView contentType) {
             while (pos < contentType.size() && contentType[pos] != ';') {
                 value.append(contentType[pos++]);
             }
-            while (!value.isEmpty() && IsHttpSpace(value.back())) value.chop(1);
+            while (!value.isEmpty() && IsAsciiSpaceButFormFeed(value.back())) value.chop(1);
         }
         if (name == "charset" && !value.isEmpty()) return value;
     }
@@ -222,6 +221,46 @@ QByteArray CharsetFromContentType(QByteArrayView contentType) {
 
 QByteArray PrescanMetaCharset(QByteArrayView page) {
     return MetaPrescan(page.first(std::min(page.size(), kPrescanLength))).Run();
+}
+
+namespace {
+
+struct SniffedEncoding {
+    QByteArray encoding;
+    qsizetype bomLength = 0;
+    bool named = true;  // false: nothing named an encoding, and windows-1252 is taken
+};
+
+SniffedEncoding SniffEncoding(QByteArrayView body, QByteArrayView contentType, Prescan prescan) {
+    if (body.startsWith("\xEF\xBB\xBF")) return {"UTF-8", 3};
+    if (body.startsWith("\xFE\xFF")) return {"UTF-16BE", 2};
+    if (body.startsWith("\xFF\xFE")) return {"UTF-16LE", 2};
+    // An unknown label is passed over, as browsers do, in favour of the next source.
+    if (QByteArray encoding = EncodingForLabel(CharsetFromContentType(contentType));
+        !encoding.isEmpty()) {
+        return {encoding};
+    }
+    if (prescan == Prescan::Meta) {
+        if (QByteArray encoding = PrescanMetaCharset(body); !encoding.isEmpty()) return {encoding};
+    }
+    return {"windows-1252", 0, false};
+}
+
+}  // namespace
+
+QString DecodeSniffed(QByteArrayView body, QByteArrayView contentType, Prescan prescan) {
+    const SniffedEncoding sniffed = SniffEncoding(body, contentType, prescan);
+    return DecodeWithEncoding(body.sliced(sniffed.bomLength), sniffed.encoding);
+}
+
+// Where nothing names an encoding, browsers guess one from the bytes, and windows-1252 is just
+// one of their guesses. Bytes read the same under every guess only when they are ASCII without
+// an escape, which starts the shifts of ISO-2022-JP.
+bool NeedsEncodingGuess(QByteArrayView body, QByteArrayView contentType) {
+    const bool text = ClassifyContentType(contentType) == ContentKind::Text;
+    if (SniffEncoding(body, contentType, text ? Prescan::None : Prescan::Meta).named) return false;
+    return std::any_of(body.begin(), body.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80 || c == '\x1B'; });
 }
 
 }  // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 namespace quorvane {
 
@@ -15,5 +16,15 @@ QByteArray CharsetFromContentType(QByteArrayView contentType);
 // declared label is unknown. A declared UTF-16 means UTF-8, as in browsers: a page that could
 // declare it in ASCII is not UTF-16.
 QByteArray PrescanMetaCharset(QByteArrayView page);
+
+// A page decoded as browsers decode it: by a byte-order mark, else the charset of the
+// Content-Type, else (for HTML, Prescan::Meta) a <meta> charset, else as windows-1252.
+enum class Prescan { Meta, None };
+QString DecodeSniffed(QByteArrayView body, QByteArrayView contentType, Prescan prescan);
+
+// Whether nothing names the encoding of a page of the HTML or text kind (no byte-order mark, no
+// charset in the Content-Type, for HTML no <meta> charset) and its bytes read differently under
+// the encodings browsers guess from: only the engine guesses as a browser does.
+bool NeedsEncodingGuess(QByteArrayView body, QByteArrayView contentType);
 
 }  // namespace quorvane

@@ -1,24 +1,25 @@
 #include "content_kind.h"
 
+#include "ascii.h"
+
 #include <QByteArray>
 #include <algorithm>
 
 namespace quorvane {
 namespace {
 
-bool IsHttpSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 // The type/subtype of a Content-Type value in lower case; empty when the value is missing or
 // is not a media type, which browsers treat alike.
 QByteArray Essence(QByteArrayView contentType) {
     const qsizetype semicolon = contentType.indexOf(';');
     QByteArrayView essence = semicolon < 0 ? contentType : contentType.first(semicolon);
-    while (!essence.isEmpty() && IsHttpSpace(essence.front())) essence = essence.sliced(1);
-    while (!essence.isEmpty() && IsHttpSpace(essence.back())) essence.chop(1);
+    while (!essence.isEmpty() && IsAsciiSpaceButFormFeed(essence.front()))
+        essence = essence.sliced(1);
+    while (!essence.isEmpty() && IsAsciiSpaceButFormFeed(essence.back())) essence.chop(1);
     const qsizetype slash = essence.indexOf('/');
     if (slash <= 0 || slash == essence.size() - 1) return {};
     for (const char c : essence) {
-        if (IsHttpSpace(c)) return {};
+        if (IsAsciiSpaceButFormFeed(c)) return {};
     }
     return essence.toByteArray().toLower();
 }

@@ -1,7 +1,8 @@
 #include "engine_at_first_sight.h"
 
+#include "ascii.h"
+#include "charset_sniffing.h"
 #include "content_kind.h"
-#include "page_text.h"
 #include "static_markup.h"
 
 #include <gumbo.h>
@@ -9,26 +10,7 @@
 namespace quorvane {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool Is(QByteArrayView text, QByteArrayView name) {
-    return text.compare(name, Qt::CaseInsensitive) == 0;
-}
-
-// Whether a space-separated list of tokens, such as a rel attribute's value, holds `token`.
-bool HoldsToken(QByteArrayView list, QByteArrayView token) {
-    qsizetype pos = 0;
-    while (pos < list.size()) {
-        while (pos < list.size() && IsSpace(list[pos])) ++pos;
-        qsizetype end = pos;
-        while (end < list.size() && !IsSpace(list[end])) ++end;
-        if (end > pos && Is(list.sliced(pos, end - pos), token)) return true;
-        pos = end;
-    }
-    return false;
-}
+std::string_view View(QByteArrayView bytes) { return {bytes.data(), std::size_t(bytes.size())}; }
 
 // Walks the markup forward as the HTML tokenizer splits it into tags, names and values; no byte is
 // looked at more than twice.
@@ -65,21 +47,23 @@ private:
         if (!IsCheckedTag(tag)) return true;
         const bool link = tag == GUMBO_TAG_LINK;
         for (;;) {
-            while (!atEnd() && (IsSpace(next()) || next() == '/')) ++pos_;
+            while (!atEnd() && (IsAsciiSpace(next()) || next() == '/')) ++pos_;
             if (atEnd()) return false;
             if (next() == '>') {
                 ++pos_;
                 return false;
             }
             const QByteArrayView name = takeName(true);
-            // Event handlers are the attributes whose names start with "on".
-            if (Is(name, "style") || (name.size() >= 2 && Is(name.first(2), "on"))) return true;
-            while (!atEnd() && IsSpace(next())) ++pos_;
+            if (IsScriptOrStyleAttribute(View(name))) return true;
+            while (!atEnd() && IsAsciiSpace(next())) ++pos_;
             if (atEnd() || next() != '=') continue;
             ++pos_;
-            while (!atEnd() && IsSpace(next())) ++pos_;
+            while (!atEnd() && IsAsciiSpace(next())) ++pos_;
             const QByteArrayView value = takeValue();
-            if (link && Is(name, "rel") && HoldsToken(value, "stylesheet")) return true;
+            if (link && name.compare("rel", Qt::CaseInsensitive) == 0 &&
+                NamesStyleSheet(View(value))) {
+                return true;
+            }
         }
     }
 
@@ -88,7 +72,7 @@ private:
     QByteArrayView takeName(bool attribute) {
         const qsizetype start = pos_;
         if (attribute && next() == '=') ++pos_;
-        while (!atEnd() && !IsSpace(next()) && next() != '/' && next() != '>' &&
+        while (!atEnd() && !IsAsciiSpace(next()) && next() != '/' && next() != '>' &&
                !(attribute && next() == '=')) {
             ++pos_;
         }
@@ -103,7 +87,7 @@ private:
             return bytes_.sliced(start, (close < 0 ? bytes_.size() : close) - start);
         }
         const qsizetype start = pos_;
-        while (!atEnd() && !IsSpace(next()) && next() != '>') ++pos_;
+        while (!atEnd() && !IsAsciiSpace(next()) && next() != '>') ++pos_;
         return bytes_.sliced(start, pos_ - start);
     }
 
@@ -119,8 +103,7 @@ bool NeedsEngineAtFirstSight(QByteArrayView body, QByteArrayView contentType) {
             return NeedsEncodingGuess(body, contentType);
         case ContentKind::Html:
             return IsXhtmlType(contentType) || NeedsEncodingGuess(body, contentType) ||
-                   EndsInsideMarkup(std::string_view(body.data(), std::size_t(body.size()))) ||
-                   MarkupScan(body).findsEngineMarkup();
+                   EndsInsideMarkup(View(body)) || MarkupScan(body).findsEngineMarkup();
         case ContentKind::Other:
             break;
     }

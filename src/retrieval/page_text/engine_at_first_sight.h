@@ -8,8 +8,9 @@ namespace quorvane {
 // text, as the static reader would find after a parse: an HTML page with an element whose static
 // rendering was never checked (a script or style element among them), a style or event handler
 // attribute, a linked style sheet, or its end inside a tag; an XHTML page; a page whose encoding
-// is left to a guess. Such a page goes to the engine without the reader's detour. A page that is
-// not found here may still need the engine, for the reader's checks of the parsed tree.
+// is left to a guess. Such a page goes to the engine without the reader's detour, and the reader
+// (StaticPageText) refuses it too. A page that is not found here may still need the engine, for
+// the reader's checks of the parsed tree.
 //
 // The look at the markup is a single forward pass that knows just enough of HTML's tag syntax to
 // find tag names, attribute names and quoted values, and skips comments. It parses nothing,

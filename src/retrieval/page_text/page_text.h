@@ -17,11 +17,6 @@ QString DecodePageBytes(const QByteArray& body, const QByteArray& contentType);
 // by CR LF, and a text that holds any line ends with CR LF.
 QString BodyInnerText(const QString& html);
 
-// Whether nothing names the encoding of a page of the HTML or text kind (no byte-order mark, no
-// charset in the Content-Type, for HTML no <meta> charset) and its bytes read differently under
-// the encodings browsers guess from: only the engine guesses as a browser does.
-bool NeedsEncodingGuess(QByteArrayView body, QByteArrayView contentType);
-
 // BodyInnerText of a page whose text it gives exactly as a browser engine does; nothing when the
 // page needs the engine (scripts, style, or markup whose rendering was not checked).
 std::optional<QString> StaticBodyText(const QString& html);

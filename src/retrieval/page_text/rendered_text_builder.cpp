@@ -1,5 +1,6 @@
 #include "rendered_text_builder.h"
 
+#include "ascii.h"
 #include "log_text.h"
 
 #include <QStringDecoder>
@@ -9,17 +10,13 @@
 namespace quorvane {
 namespace {
 
-// CSS collapses space, tab and line feed; a carriage return (only reachable through "&#13;")
-// renders as a space. Form feed and no-break space are ordinary characters.
-bool IsCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 constexpr std::string_view kUtf8LineEnd(kLineEnd.data(), kLineEnd.size());
 
 }  // namespace
 
 void RenderedTextBuilder::appendCollapsible(std::string_view utf8) {
     for (const char c : utf8) {
-        if (IsCollapsible(c)) {
+        if (IsAsciiSpaceButFormFeed(c)) {  // what CSS collapses
             if (!atLineStart_) pendingSpace_ = true;
             continue;
         }

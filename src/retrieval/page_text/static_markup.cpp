@@ -3,31 +3,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "ascii.h"
 #include "control_char_shield.h"
 #include "element_box.h"
 
 namespace quorvane {
 namespace {
 
-bool IsAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool LinksStyleSheet(const GumboElement& link) {
-    const GumboAttribute* rel = gumbo_get_attribute(&link.attributes, "rel");
-    if (rel == nullptr) return false;
-    const std::string_view tokens(rel->value);
-    std::size_t pos = 0;
-    while (pos < tokens.size()) {
-        while (pos < tokens.size() && IsAsciiSpace(tokens[pos])) ++pos;
-        std::size_t end = pos;
-        while (end < tokens.size() && !IsAsciiSpace(tokens[end])) ++end;
-        if (EqualsNoCase(tokens.substr(pos, end - pos), "stylesheet")) return true;
-        pos = end;
-    }
-    return false;
 }
 
 bool IsCheckedInputType(const GumboElement& input) {
@@ -161,6 +145,22 @@ bool IsCheckedTag(GumboTag tag) {
     }
 }
 
+bool IsScriptOrStyleAttribute(std::string_view name) {
+    return StartsWithNoCase(name, "on") || EqualsNoCase(name, "style");
+}
+
+bool NamesStyleSheet(std::string_view rel) {
+    std::size_t pos = 0;
+    while (pos < rel.size()) {
+        while (pos < rel.size() && IsAsciiSpace(rel[pos])) ++pos;
+        std::size_t end = pos;
+        while (end < rel.size() && !IsAsciiSpace(rel[end])) ++end;
+        if (EqualsNoCase(rel.substr(pos, end - pos), "stylesheet")) return true;
+        pos = end;
+    }
+    return false;
+}
+
 namespace {
 
 // Of the checked elements, some only in some of their forms and places.
@@ -181,8 +181,10 @@ bool IsCheckedElement(const GumboNode* node) {
         case GUMBO_TAG_IMG:
             return !AttributeEquals(element, "align", "left") &&
                    !AttributeEquals(element, "align", "right");
-        case GUMBO_TAG_LINK:
-            return !LinksStyleSheet(element);
+        case GUMBO_TAG_LINK: {
+            const GumboAttribute* rel = gumbo_get_attribute(&element.attributes, "rel");
+            return rel == nullptr || !NamesStyleSheet(rel->value);
+        }
         case GUMBO_TAG_LEGEND:
             return IsCheckedLegend(node);
         case GUMBO_TAG_COLGROUP:
@@ -194,13 +196,12 @@ bool IsCheckedElement(const GumboNode* node) {
     }
 }
 
-// Event handlers run script, a style attribute brings style, and an element hidden "until found"
-// stays in the layout.
+// An element hidden "until found" stays in the layout.
 bool HasOnlyInertAttributes(const GumboElement& element) {
     for (unsigned i = 0; i < element.attributes.length; ++i) {
         const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
         const std::string_view name(attribute->name);
-        if (StartsWithNoCase(name, "on") || EqualsNoCase(name, "style")) return false;
+        if (IsScriptOrStyleAttribute(name)) return false;
         if (EqualsNoCase(name, "hidden") && EqualsNoCase(attribute->value, "until-found")) {
             return false;
         }
@@ -259,7 +260,7 @@ bool IsPlacedAsWritten(const GumboNode* text, const GumboNode* previous, bool pr
         return false;
     }
     for (const char c : source.substr(start, endTag - start)) {
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
+        if (!IsAsciiSpaceButFormFeed(c)) return false;
     }
     return true;
 }
@@ -376,8 +377,7 @@ bool EndsInsideMarkup(std::string_view source) {
     }
     if (open + 1 >= source.size()) return false;
     const char next = source[open + 1];
-    return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' ||
-           next == '!' || next == '?';
+    return IsAsciiLetter(next) || next == '/' || next == '!' || next == '?';
 }
 
 namespace {

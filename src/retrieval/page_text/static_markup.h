@@ -16,6 +16,12 @@ bool IsStaticMarkup(const GumboNode* root, std::string_view source);
 // page with any other element needs the engine.
 bool IsCheckedTag(GumboTag tag);
 
+// Whether an attribute of this name runs script (an event handler, "on..."), or brings style.
+bool IsScriptOrStyleAttribute(std::string_view name);
+
+// Whether a link's rel value, a list of tokens, names a style sheet.
+bool NamesStyleSheet(std::string_view rel);
+
 // Whether the source is cut off inside a tag or comment: the engine drops white space still
 // pending in a table at that point, which the parser here keeps.
 bool EndsInsideMarkup(std::string_view source);

@@ -1,5 +1,6 @@
 #include "closed_port.h"
 #include "engine_client.h"
+#include "helper_environment.h"
 #include "network_isolation.h"
 #include "process_memory.h"
 #include "process_tree.h"
@@ -195,7 +196,7 @@ private slots:
         QVERIFY(router_.start());
         QVERIFY(late_.start());
         keeper_.keep(document({}).url, {QStringLiteral("admin"), QStringLiteral("demo")});
-        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        SetHelperCommand(Helper::Engine, {QStringLiteral(QUORVANE_ENGINE_HELPER)});
         engine_ = new EngineClient(this);
     }
 
@@ -426,7 +427,8 @@ private slots:
             return new PageFetch(router.url(), nullptr, RedirectPolicy::AnyPath, limits, parent);
         };
         behaviour.replace(QLatin1String("%1"), QString::number(router_.port()));
-        EngineClient::setCommand(QStringList{QUORVANE_STAND_IN_ENGINE} + behaviour.split(u' '));
+        SetHelperCommand(Helper::Engine,
+                         QStringList{QUORVANE_STAND_IN_ENGINE} + behaviour.split(u' '));
         EngineClient engine;
         if (behaviour.startsWith(QLatin1String("deaf"))) engine.setInputLimit(4 << 20);
         const qint64 before = ResidentBytes(::getpid());
@@ -445,7 +447,7 @@ private slots:
         });
         tick.start(10);
         const Outcome outcome = render("<p>x", &engine, fetch);
-        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        SetHelperCommand(Helper::Engine, {QStringLiteral(QUORVANE_ENGINE_HELPER)});
         const qint64 read = outcome.text.toLongLong();  // bytes answered, if the page was read
         QCOMPARE(outcome.failure,
                  failure < 0 ? std::nullopt : std::optional(EngineFailure(failure)));
@@ -546,7 +548,7 @@ private slots:
             command << QCoreApplication::applicationFilePath() << "--refuse-user-namespaces";
         command << QStringLiteral(QUORVANE_ENGINE_HELPER);
         if (!without.isEmpty()) command << "--without=" + without;
-        EngineClient::setCommand(command);
+        SetHelperCommand(Helper::Engine, command);
         EngineClient engine;
         const ResourceFetcher slowFetch = [&](const QUrl&, const FetchLimits& limits,
                                               QObject* parent) {
@@ -563,7 +565,7 @@ private slots:
         const Outcome outcome = render(kWebRtcPage, &engine, slowFetch);
         for (const QString& variable : settings)
             qunsetenv(qPrintable(variable.section(u'=', 0, 0)));
-        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        SetHelperCommand(Helper::Engine, {QStringLiteral(QUORVANE_ENGINE_HELPER)});
         QVERIFY2(outcome.finished, outcome.failure ? "failed" : "no outcome");
         const QString made = without.contains(QLatin1String("scripts")) ? "made" : "refused";
         QStringList said = outcome.text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);

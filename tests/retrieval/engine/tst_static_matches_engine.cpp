@@ -1,5 +1,6 @@
 #include "closed_port.h"
 #include "engine_client.h"
+#include "helper_environment.h"
 #include "page_text.h"
 #include "static_page_generator.h"
 #include "wait_until.h"
@@ -166,7 +167,7 @@ private slots:
             while (ports_.contains(port)) port = ClosedPort();
             ports_.append(port);
         }
-        EngineClient::setCommand({QStringLiteral(QUORVANE_ENGINE_HELPER)});
+        SetHelperCommand(Helper::Engine, {QStringLiteral(QUORVANE_ENGINE_HELPER)});
         engine_ = new EngineClient(this);
     }
 

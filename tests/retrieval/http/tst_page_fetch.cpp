@@ -233,6 +233,28 @@ private slots:
         QCOMPARE(Authorizations(sim.requests()), QStringLiteral("-"));
     }
 
+    // One rule of whom an address belongs to, for the keeper, the fetch and the engine; each row
+    // is one on which their former copies disagreed.
+    void origins_data() {
+        QTest::addColumn<QUrl>("a");
+        QTest::addColumn<QUrl>("b");
+        QTest::addColumn<bool>("same");
+        QTest::addColumn<QString>("authority");  // of a
+        QTest::newRow("https's own port is not 80")
+            << QUrl("https://router/") << QUrl("https://router:80/") << false << "router:443";
+        QTest::newRow("the scheme counts")
+            << QUrl("router://router:80/") << QUrl("http://router/") << false << "router:80";
+        QTest::newRow("IPv6 in brackets")
+            << QUrl("http://[::1]:8080/") << QUrl("http://[0::1]:8080") << true << "[::1]:8080";
+    }
+    void origins() {
+        QFETCH(QUrl, a);
+        QFETCH(QUrl, b);
+        QFETCH(bool, same);
+        QCOMPARE(Origin(a) == Origin(b), same);
+        QTEST(Origin(a).authority(), "authority");
+    }
+
     // Once its router has asked, every request to that origin carries the credentials at once;
     // never before, and never to another origin.
     void credentialsGoAtOnceOnlyWhereAsked() {

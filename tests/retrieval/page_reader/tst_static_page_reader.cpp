@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "engine_at_first_sight.h"
+#include "helper_environment.h"
 #include "network_isolation.h"
 #include "page_text.h"
 #include "sim_hostile.h"
@@ -17,6 +18,8 @@
 #include "static_page_reader.h"
 #include "wait_until.h"
 
+using quorvane::Helper;
+using quorvane::SetHelperCommand;
 using quorvane::StaticPageReader;
 using Outcome = quorvane::StaticPageReader::Outcome;
 
@@ -29,10 +32,11 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// In plain markup, which a look at the bytes passes, so that the helper parses it.
 QByteArray HostilePage(routersim::Fault fault, std::size_t size) {
     const std::string log = routersim::makeSystemLog(std::chrono::system_clock::now(), 3);
     return QByteArray::fromStdString(routersim::hostilePage(
-        fault, routersim::LogKind::System, routersim::PageStyle::Pre, log, "utf-8", size));
+        fault, routersim::LogKind::System, routersim::PageStyle::Pre, log, "utf-8", size, true));
 }
 
 // The fields of /proc/PID/stat after the command name, which may hold spaces itself.
@@ -84,7 +88,7 @@ class TestStaticPageReader : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { StaticPageReader::setProgramPath(QStringLiteral(QUORVANE_PAGE_READER)); }
+    void init() { SetHelperCommand(Helper::PageReader, {QStringLiteral(QUORVANE_PAGE_READER)}); }
 
     void cleanup() { QTRY_VERIFY(PageReaders().isEmpty()); }
 
@@ -226,7 +230,7 @@ private slots:
     }
 
     void withoutAHelperIsUnavailable() {
-        StaticPageReader::setProgramPath(QDir::temp().filePath("no-such-page-reader"));
+        SetHelperCommand(Helper::PageReader, {QDir::temp().filePath("no-such-page-reader")});
         StaticPageReader reader;
         const std::optional<Result> result = Read(reader, "<p>a", "text/html");
         QVERIFY(result);
