@@ -53,6 +53,7 @@ void BM_ClickToResults(benchmark::State& state, DemoPage page, std::size_t logPa
     }
     QTemporaryDir appDir;
     Form1 window(appDir.path());
+    window.prepareHelpersWhenShown();  // as the program does
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         state.SkipWithError("the window was never shown");
