@@ -1,6 +1,7 @@
 #include "bench_inputs.h"
 
 #include "page_text.h"
+#include "sim_hostile.h"
 #include "sim_page.h"
 
 #include <array>
@@ -13,6 +14,11 @@
 namespace quorvane::bench {
 
 namespace {
+
+// The log inside a hostile page: the markup around it makes its size.
+constexpr std::size_t kHostileLogBytes = 4 * kKiB;
+
+bool Hostile(const DemoPage& page) { return page.fault != routersim::Fault::None; }
 
 using Clock = std::chrono::system_clock;
 
@@ -114,11 +120,18 @@ const QString& RouterLogText(RouterLog log, std::size_t pageBytes) {
 }
 
 DemoRouter::DemoRouter(DemoPage page, std::size_t logPageBytes)
-    : sim({.password = kDemoPassword, .style = page.style, .plainMarkup = page.plainMarkup}),
-      firewallLines(FirewallLinesForPage(logPageBytes)),
-      log(SystemLogForPage(logPageBytes, Clock::now())) {
-    const std::string text = routersim::renderPage(routersim::LogKind::System, page.style, log,
-                                                   "utf-8", false, page.plainMarkup);
+    : sim({.password = kDemoPassword,
+           .style = page.style,
+           .fault = page.fault,
+           .hostileBytes = logPageBytes,
+           .plainMarkup = page.plainMarkup}),
+      firewallLines(FirewallLinesForPage(Hostile(page) ? kHostileLogBytes : logPageBytes)),
+      log(SystemLogForPage(Hostile(page) ? kHostileLogBytes : logPageBytes, Clock::now())) {
+    const std::string text =
+        Hostile(page) ? routersim::hostilePage(page.fault, routersim::LogKind::System, page.style,
+                                               log, "utf-8", logPageBytes, page.plainMarkup)
+                      : routersim::renderPage(routersim::LogKind::System, page.style, log, "utf-8",
+                                              false, page.plainMarkup);
     html = QByteArray(text.data(), qsizetype(text.size()));
     paths.push_back("/doc/syslog.htm");
     bytes = text.size();

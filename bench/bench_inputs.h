@@ -45,6 +45,9 @@ struct DemoPage {
     const char* name;  // in the benchmarks' names
     routersim::PageStyle style;
     bool plainMarkup;
+    // Markup built to make a parser slow or hungry, as large as the size measured, with the log
+    // of a small page inside it.
+    routersim::Fault fault = routersim::Fault::None;
 };
 
 // The demo router's default page: the log in `pre`, in a page with a style sheet of its own,
@@ -84,6 +87,12 @@ inline constexpr DemoPage kEveryDemoPage[] = {
     {"styled-lines", routersim::PageStyle::StyledLines, false},
     kManyResourcesPage,
 };
+
+// The hostile pages that the engine is slowest on, with the router's style sheet and script.
+inline constexpr DemoPage kHostileDivPage{"hostile-div", routersim::PageStyle::Pre, false,
+                                          routersim::Fault::HostileDivNesting};
+inline constexpr DemoPage kHostileAttributesPage{"hostile-attributes", routersim::PageStyle::Pre,
+                                                 false, routersim::Fault::HostileAttributes};
 
 inline constexpr char kDemoPassword[] = "demo";
 

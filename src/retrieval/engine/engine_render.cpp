@@ -23,7 +23,11 @@ namespace {
 // script's result, and a page's text may. A text area counts with its current value, as lines of
 // preformatted text of its own, because routers show their logs in them and scripts fill them;
 // it is back in its place before the page's scripts run again, since a page may be read more
-// than once.
+// than once. The preformatted block holds a stand-in for the value, put back into the text once
+// read: laying out a long log a second time, as preformatted text beside the text area's own,
+// would cost a reading more than the page's own load. The stand-in is private-use characters and
+// digits, which no style changes and which innerText gives back as they are, and new for every
+// reading, so a page cannot have written it beforehand.
 constexpr char kReadBodyText[] = R"JS(
 (() => {
   const refused = name => !window.dispatchEvent(new Event(name, {cancelable: true}));
@@ -31,10 +35,13 @@ constexpr char kReadBodyText[] = R"JS(
   const body = document.body;
   if (!body) return mark;
   const swapped = [];
+  const values = [];
+  const nonce = '\uE000' + crypto.getRandomValues(new Uint32Array(2)).join('\uE001');
   for (const area of Array.from(body.querySelectorAll('textarea'))) {
     const style = getComputedStyle(area);
     const pre = document.createElement('pre');
-    pre.textContent = area.value;
+    // An empty value stays empty: a block without text adds no line of its own.
+    if (area.value) pre.textContent = nonce + '\uE002' + values.push(area.value) + '\uE003';
     pre.style.setProperty('display', style.display === 'none' ? 'none' : 'block', 'important');
     pre.style.setProperty('visibility', style.visibility, 'important');
     pre.style.setProperty('white-space', 'pre', 'important');
@@ -42,8 +49,16 @@ constexpr char kReadBodyText[] = R"JS(
     area.replaceWith(pre);
     swapped.push([pre, area]);
   }
-  const text = body.innerText;
+  let text = body.innerText;
   for (const [pre, area] of swapped) pre.replaceWith(area);
+  if (values.length) {
+    text = text.split(nonce).map((piece, i) => {
+      if (i === 0) return piece;
+      const end = piece.indexOf('\uE003');
+      if (end < 0) return piece;
+      return values[Number(piece.slice(1, end)) - 1] + piece.slice(end + 1);
+    }).join('');
+  }
   return mark + text;
 })()
 )JS";

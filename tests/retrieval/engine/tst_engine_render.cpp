@@ -214,6 +214,12 @@ private slots:
                    "<body onload=\"document.getElementById('t').value='one\\ntwo'\">"
                    "<p>Log</p><textarea id=t></textarea>")
             << "Log\r\n\r\none\r\ntwo\r\n";
+        QTest::newRow("text areas between text, one hidden, one empty")
+            << QByteArray(
+                   "<body onload=\"a.value='one\\n'; b.value='two'; c.value='hidden'\">"
+                   "<textarea id=a></textarea><p>mid</p><textarea id=b></textarea>"
+                   "<textarea id=c style=display:none></textarea><textarea></textarea>end")
+            << "one\r\n\r\n\r\nmid\r\n\r\ntwo\r\nend\r\n";
         QTest::newRow("hidden field split into table rows")
             << QByteArray(
                    "<body><input type=hidden id=f value='x1;x2'><table id=t></table>"
