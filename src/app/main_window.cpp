@@ -219,10 +219,9 @@ void Form1::showResults(const LogResults& results) {
         txtRouterTime->setText(findings->routerTime);
         txtADSLTime->setText(findings->adslTime);
     }
+    const bool sayFallback = results.fellBackTo && !CopyFallbackSaid;
     QStringList lines = KeepingLines(results.copyFailure, results.clearHeldBack,
-                                     CopyFallbackSaid     ? nullptr
-                                     : results.fellBackTo ? &*results.fellBackTo
-                                                          : nullptr);
+                                     sayFallback ? &*results.fellBackTo : nullptr);
     CopyFallbackSaid = CopyFallbackSaid || results.fellBackTo;
     // Said once in a session, on the first line, like where copies go: the findings stay as they
     // are.

@@ -4,8 +4,7 @@
 
 namespace quorvane {
 
-BrowserInstance::BrowserInstance(int index, QWidget* container)
-    : QWidget(container), index_(index) {
+BrowserInstance::BrowserInstance(int index, QWidget* container) : QWidget(container) {
     setObjectName(QStringLiteral("WebBrowser%1").arg(index));
     setFocusPolicy(Qt::NoFocus);
     setVisible(false);

@@ -13,10 +13,6 @@ class BrowserInstance : public QWidget {
     Q_OBJECT
 public:
     BrowserInstance(int index, QWidget* container);
-    int index() const { return index_; }
-
-private:
-    int index_;
 };
 
 // The WebBrowser control array: the designed instance 0 and the run-time instance 1.

@@ -3,6 +3,7 @@
 #include "log_copy_file.h"
 #include "log_kind.h"
 #include "page_failure.h"
+#include "page_source.h"
 #include "request_url.h"
 #include "system_log_analysis.h"
 
@@ -13,8 +14,6 @@
 #include <optional>
 
 namespace quorvane {
-
-inline constexpr char kBlankPage[] = "about:blank";
 
 // What a completed navigation of a press's page means.
 enum class CompletionAction {

@@ -11,8 +11,6 @@ namespace quorvane {
 
 namespace {
 
-const QString kBlank = QStringLiteral("about:blank");
-
 PageFailure::Kind FailureOf(EngineFailure failure) {
     switch (failure) {
         case EngineFailure::TimedOut:
@@ -70,11 +68,11 @@ PageLoader::~PageLoader() { abandonWork(); }
 
 void PageLoader::Navigate(const QUrl& url) {
     const quint64 navigation = beginNavigation(url);
-    if (requested_.toString() == kBlank) {
+    if (requested_.toString() == QLatin1String(kBlankPage)) {
         // Completes like any other navigation: later, on the event loop, never inside this call,
         // and not at all once a newer navigation has started.
         QTimer::singleShot(0, this, [this, navigation] {
-            if (navigation == navigation_) emit DocumentComplete(kBlank);
+            if (navigation == navigation_) emit DocumentComplete(QString::fromLatin1(kBlankPage));
         });
         return;
     }

@@ -8,6 +8,9 @@
 
 namespace quorvane {
 
+// The empty page: a press's page goes there once the press is done with it.
+inline constexpr char kBlankPage[] = "about:blank";
+
 // What a press reads its router through: one page at a time, asynchronously. The loader of
 // page_loader.h is the one the program uses; a job's tests put a stand-in in its place.
 //
