@@ -143,6 +143,20 @@ Reading ReadPage(QWebEngineProfile& profile, const QUrl& url) {
     return reading;
 }
 
+// The router's page and files served from memory to a profile off the record, as the helper's:
+// nothing kept on disk, no cache.
+struct FloorEngine {
+    explicit FloorEngine(const DemoRouter& router)
+        : files(router),
+          url(ToRouterScheme(QUrl(QString::fromStdString(router.url(router.paths.front()))))) {
+        profile.setHttpCacheType(QWebEngineProfile::NoCache);
+        profile.installUrlSchemeHandler(kRouterScheme, &files);
+    }
+    RouterFiles files;  // first, so that it outlives the profile that uses it
+    QWebEngineProfile profile;
+    const QUrl url;
+};
+
 void Counters(benchmark::State& state, const DemoRouter& router, double loadedMs) {
     state.SetBytesProcessed(state.iterations() * std::int64_t(router.bytes));
     state.counters["bytes"] = double(router.bytes);
@@ -156,22 +170,16 @@ void BM_EngineFloor(benchmark::State& state, DemoPage demoPage, std::size_t logP
         state.SkipWithError("the demo router did not start");
         return;
     }
-    // Declared first so that it outlives the profile that uses it.
-    RouterFiles files(router);
-    // Off the record, as the helper's: nothing kept on disk, no cache.
-    QWebEngineProfile profile;
-    profile.setHttpCacheType(QWebEngineProfile::NoCache);
-    profile.installUrlSchemeHandler(kRouterScheme, &files);
-    const QUrl url = ToRouterScheme(QUrl(QString::fromStdString(router.url(router.paths.front()))));
-
-    if (ReadPage(profile, url).firewallLines != router.firewallLines) {
+    FloorEngine engine(router);
+    RouterFiles& files = engine.files;
+    if (ReadPage(engine.profile, engine.url).firewallLines != router.firewallLines) {
         state.SkipWithError("the first reading did not give the page's log");
         return;
     }
     files.fetching = false;
     double loadedMs = 0;
     for (auto _ : state) {
-        const Reading reading = ReadPage(profile, url);
+        const Reading reading = ReadPage(engine.profile, engine.url);
         state.SetIterationTime(double(reading.readNs) / 1e9);
         loadedMs += double(reading.loadedNs) / 1e6;
         if (reading.firewallLines != router.firewallLines || files.missed) {
@@ -191,15 +199,11 @@ void BM_EngineFloorHostile(benchmark::State& state, DemoPage demoPage, std::size
         state.SkipWithError("the demo router did not start");
         return;
     }
-    RouterFiles files(router);
-    QWebEngineProfile profile;
-    profile.setHttpCacheType(QWebEngineProfile::NoCache);
-    profile.installUrlSchemeHandler(kRouterScheme, &files);
-    const QUrl url = ToRouterScheme(QUrl(QString::fromStdString(router.url(router.paths.front()))));
+    FloorEngine engine(router);
     double loadedMs = 0;
     int shown = 0;
     for (auto _ : state) {
-        const Reading reading = ReadPage(profile, url);
+        const Reading reading = ReadPage(engine.profile, engine.url);
         const bool read = reading.firewallLines == router.firewallLines;
         shown += read ? 1 : 0;
         state.SetIterationTime(read ? double(reading.readNs) / 1e9 : kTimeoutMs / 1e3);
