@@ -263,8 +263,10 @@ void EngineRender::readNow(const QString& text) {
         return;
     }
     done_ = true;
-    stop();
+    // The text goes out first: the user waits for it, not for the renderer's end.
+    const QPointer<EngineRender> self(this);
     emit finished(LogTextFromInnerText(body));
+    if (self) stop();
 }
 
 void EngineRender::fail(engine_protocol::Failure failure) {
