@@ -25,9 +25,10 @@ namespace {
 // it is back in its place before the page's scripts run again, since a page may be read more
 // than once. The preformatted block holds a stand-in for the value, put back into the text once
 // read: laying out a long log a second time, as preformatted text beside the text area's own,
-// would cost a reading more than the page's own load. The stand-in is private-use characters and
-// digits, which no style changes and which innerText gives back as they are, and new for every
-// reading, so a page cannot have written it beforehand.
+// would cost a reading more than the page's own load. The stand-in is ASCII letters, digits and
+// brackets, which innerText gives back as they are once text-transform is off, and new for every
+// reading, so a page cannot have written it beforehand. Every font has them: a character that no
+// font has sends the engine through every font on the system, 3 ms of a reading.
 constexpr char kReadBodyText[] = R"JS(
 (() => {
   const refused = name => !window.dispatchEvent(new Event(name, {cancelable: true}));
@@ -36,12 +37,12 @@ constexpr char kReadBodyText[] = R"JS(
   if (!body) return mark;
   const swapped = [];
   const values = [];
-  const nonce = '\uE000' + crypto.getRandomValues(new Uint32Array(2)).join('\uE001');
+  const nonce = 'quorvane' + crypto.getRandomValues(new Uint32Array(2)).join('x');
   for (const area of Array.from(body.querySelectorAll('textarea'))) {
     const style = getComputedStyle(area);
     const pre = document.createElement('pre');
     // An empty value stays empty: a block without text adds no line of its own.
-    if (area.value) pre.textContent = nonce + '\uE002' + values.push(area.value) + '\uE003';
+    if (area.value) pre.textContent = nonce + '[' + values.push(area.value) + ']';
     pre.style.setProperty('display', style.display === 'none' ? 'none' : 'block', 'important');
     pre.style.setProperty('visibility', style.visibility, 'important');
     pre.style.setProperty('white-space', 'pre', 'important');
@@ -54,7 +55,7 @@ constexpr char kReadBodyText[] = R"JS(
   if (values.length) {
     text = text.split(nonce).map((piece, i) => {
       if (i === 0) return piece;
-      const end = piece.indexOf('\uE003');
+      const end = piece.indexOf(']');
       if (end < 0) return piece;
       return values[Number(piece.slice(1, end)) - 1] + piece.slice(end + 1);
     }).join('');

@@ -220,6 +220,11 @@ private slots:
                    "<textarea id=a></textarea><p>mid</p><textarea id=b></textarea>"
                    "<textarea id=c style=display:none></textarea><textarea></textarea>end")
             << "one\r\n\r\n\r\nmid\r\n\r\ntwo\r\nend\r\n";
+        QTest::newRow("text area under a style that changes letters, its value like a stand-in")
+            << QByteArray(
+                   "<style>*{text-transform:uppercase}</style><body onload=\"t.value="
+                   "'[1] quorvane1x2[2] ok'\"><p>log</p><textarea id=t></textarea>")
+            << "LOG\r\n\r\n[1] quorvane1x2[2] ok\r\n";
         QTest::newRow("hidden field split into table rows")
             << QByteArray(
                    "<body><input type=hidden id=f value='x1;x2'><table id=t></table>"
