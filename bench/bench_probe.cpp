@@ -5,13 +5,16 @@
 //       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, the
 //       number of processes the program has started by then ("child_processes N") and whether
 //       the web engine's library is mapped into it ("engine_mapped 0"), and exits
-//   quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS]
+//   quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS [PRESSES]]
 //       types the login as a user does, taking TYPING_MS (default 2000) from the window's showing,
 //       presses Go, waits until the busy cursor ends and prints the time from the
 //       press, how the exchange ended ("outcome result", or "outcome failure" and the sentence the
 //       window shows), the findings and the peak resident memory of this process ("VmHWM_kB N");
 //       exits 0 when the exchange ended, whether with the findings or with a failure, 1 when it
-//       had not ended after two minutes
+//       had not ended after two minutes. With PRESSES, the memory of the program and every
+//       process it started (proportional set size, summed) is printed at rest before the first
+//       press ("rest_pss_kB N processes M"), after the first and after the last of PRESSES
+//       presses, a pause as between a user's presses before each
 
 #include "click_timer.h"
 #include "helper_environment.h"
@@ -38,7 +41,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: quorvane-bench-probe start-up\n"
-    "       quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS]\n";
+    "       quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS [PRESSES]]\n";
 
 // Whether the web engine's library is in this process: the window's process should never pay for
 // loading it.
@@ -82,11 +85,31 @@ long PeakResidentKb() {
     return -1;
 }
 
-int Fetch(quorvane::Form1& window, char** login, int typingMs) {
+// What the program and every process it started hold of the machine's memory, each shared page
+// counted in shares: "N processes M".
+QByteArray TreeMemory() {
+    long kb = 0;
+    const QList<qint64> pids = ProcessTree::ofThisProcess().pids;
+    for (const qint64 pid : pids) {
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!rollup.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : rollup.readAll().split('\n')) {
+            if (line.startsWith("Pss:")) kb += line.mid(4).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return QByteArray::number(qlonglong(kb)) + " processes " + QByteArray::number(pids.size());
+}
+
+void Pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int Fetch(quorvane::Form1& window, char** login, int typingMs, int presses) {
     // The user reads the window and types the password: the program has that long to itself.
-    QEventLoop typing;
-    QTimer::singleShot(typingMs, &typing, &QEventLoop::quit);
-    typing.exec();
+    Pause(typingMs);
+    if (presses > 0) std::printf("rest_pss_kB %s\n", TreeMemory().constData());
     window.findChild<QLineEdit*>(QStringLiteral("txtIP"))
         ->setText(QString::fromLocal8Bit(login[0]));
     window.findChild<QLineEdit*>(QStringLiteral("txtPort"))
@@ -107,14 +130,24 @@ int Fetch(quorvane::Form1& window, char** login, int typingMs) {
         "click_to_results_ms %.1f\noutcome %s\nwan_ip %s\nfirewall_lines %lld\nVmHWM_kB %ld\n",
         double(ns) / 1e6, qPrintable(outcome), qPrintable(wanIp),
         static_cast<long long>(log.count(QLatin1String("Firewall:"))), PeakResidentKb());
-    return ns >= 0 ? 0 : 1;
+    if (ns < 0) return 1;
+    for (int press = 1; press <= presses; ++press) {
+        if (press > 1) {
+            Pause(300);  // as a user between presses
+            if (timer.timeUntilResults([go] { go->click(); }, 120'000) < 0) return 1;
+        }
+        if (press == 1 || press == presses) {
+            std::printf("pss_after_press_%d_kB %s\n", press, TreeMemory().constData());
+        }
+    }
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     const bool startUp = argc == 2 && std::strcmp(argv[1], "start-up") == 0;
-    const bool fetch = (argc == 5 || argc == 6) && std::strcmp(argv[1], "fetch") == 0;
+    const bool fetch = argc >= 5 && argc <= 7 && std::strcmp(argv[1], "fetch") == 0;
     if (!startUp && !fetch) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -134,5 +167,6 @@ int main(int argc, char* argv[]) {
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
     if (startUp) return app.exec();
-    return Fetch(window, argv + 2, argc == 6 ? std::atoi(argv[5]) : 2000);
+    return Fetch(window, argv + 2, argc >= 6 ? std::atoi(argv[5]) : 2000,
+                 argc == 7 ? std::atoi(argv[6]) : 0);
 }
