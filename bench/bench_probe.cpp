@@ -16,6 +16,7 @@
 //       press ("rest_pss_kB N processes M"), after the first and after the last of PRESSES
 //       presses, a pause as between a user's presses before each
 
+#include "application_identity.h"
 #include "click_timer.h"
 #include "helper_environment.h"
 #include "main_window.h"
@@ -26,7 +27,6 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
-#include <QIcon>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -153,9 +153,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvane.png")));
+    quorvane::SetApplicationIdentity();
     // The real program finds its page reader beside itself; this one lives elsewhere.
     quorvane::SetHelperCommand(quorvane::Helper::PageReader,
                                {QStringLiteral(QUORVANE_PAGE_READER)});

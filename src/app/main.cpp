@@ -1,14 +1,12 @@
+#include "application_identity.h"
 #include "main_window.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QScreen>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvane.png")));
+    quorvane::SetApplicationIdentity();
 
     quorvane::Form1 window;
     // Centred on the screen the window opens on.

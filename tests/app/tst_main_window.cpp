@@ -1,3 +1,4 @@
+#include "application_identity.h"
 #include "caption_fit.h"
 #include "process_tree.h"
 #include "window_driver.h"
@@ -85,6 +86,9 @@ private slots:
         QCOMPARE(log->lineWrapMode(), QPlainTextEdit::NoWrap);
         QCOMPARE(log->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        SetApplicationIdentity();
+        QCOMPARE(QApplication::windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(QApplication::applicationName(), QStringLiteral("Quorvane"));
     }
 
     void everyCaptionIsWhole() {
