@@ -2,6 +2,7 @@
 
 #include "analysis_clock.h"
 #include "caption_fit.h"
+#include "heap_reserve.h"
 #include "log_text.h"
 #include "page_loader.h"
 #include "password_mask.h"
@@ -60,6 +61,9 @@ int CheckValue(const QCheckBox* box) {
 }
 
 constexpr char kDefaultRouterAddress[] = "192.168.1.1";
+
+// What a press of a usual router page (up to some hundreds of KiB) fills on its way to the boxes.
+constexpr std::size_t kHeapForAPress = 2 << 20;
 
 }  // namespace
 
@@ -164,8 +168,10 @@ void Form1::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (!prepareWhenShown_ || preparing_) return;
     preparing_ = true;
-    // After this frame is on the screen, from the event loop.
+    // After this frame is on the screen, from the event loop: the helpers first, since they start
+    // beside us, then our own heap while they do.
     QTimer::singleShot(0, readers_, &PageReaders::prepare);
+    QTimer::singleShot(0, this, [] { ReserveHeap(kHeapForAPress); });
 }
 
 void Form1::Command1_Click() { requestLog(LogKind::System); }
