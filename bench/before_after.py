@@ -7,7 +7,8 @@ machine's load falls on both alike. Standard library only.
   before_after.py table OLD_BUILD NEW_BUILD JSON...
 
 A build is a build directory with the benchmarks (bench/quorvane-bench, bench/quorvane-bench-probe).
-start-up runs each build's probe RUNS times in turns, on whatever platform the environment names.
+start-up runs each build's probe RUNS times in turns, on whatever platform the environment names,
+and in the same turns the floor under it: Qt's own window with a caption and a text box.
 clicks runs, ROUNDS times and in turns, each build's warm click rows (one repetition of
 quorvane-bench) and its cold presses (the probe, a new program per press, against the demo router
 program ROUTER, started here for each page).
@@ -25,6 +26,7 @@ from compare_report import fmt_ms, load_average, stop_session
 PAGES = ("demo", "static", "script-file", "script-array")
 ROUTER_OPTIONS = {"demo": [], "static": ["--plain-markup"], "script-file": ["--style", "script-file"],
                   "script-array": ["--style", "script-array"]}
+FLOOR = "floor"
 COLD_PRESSES = 3  # a round's cold presses of one page with one build
 
 
@@ -33,14 +35,17 @@ def program(build, name):
 
 
 def start_up(out_json, runs, builds):
-    times = {build: [] for build in builds}
+    # The floor: Qt's own window with a caption and a text box, from the new build's probe.
+    commands = {build: [program(build, "quorvane-bench-probe"), "start-up"] for build in builds}
+    commands[FLOOR] = [program(builds[-1], "quorvane-bench-probe"), "start-up-floor"]
+    times = {name: [] for name in commands}
     loads = [load_average()]
     for _ in range(runs):
-        for build in builds:
+        for name, command in commands.items():
             started = time.monotonic_ns()
-            done = subprocess.run([program(build, "quorvane-bench-probe"), "start-up"],
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True)
-            times[build].append((int(done.stdout.split()[1]) - started) / 1e6)
+            done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                  check=True)
+            times[name].append((int(done.stdout.split()[1]) - started) / 1e6)
     loads.append(load_average())
     platform = os.environ.get("QT_QPA_PLATFORM") or "xcb on " + os.environ.get("DISPLAY", "?")
     with open(out_json, "w") as f:
@@ -132,6 +137,11 @@ def table(builds, paths):
             print("| Start-up to the window's first frame, %s | %s | %s | %s | %d each | %s |" % (
                 result["platform"], cell(times[old]), cell(times[new]),
                 ratio(times[old], times[new]), len(times[new]), loads_text(result)))
+            if FLOOR in times:
+                print("| The floor: Qt's window with a caption and a text box, %s | | %s | %s "
+                      "(after ÷ floor) | %d | %s |" % (result["platform"], cell(times[FLOOR]),
+                                                      ratio(times[FLOOR], times[new]),
+                                                      len(times[FLOOR]), loads_text(result)))
             continue
         for kind, what in (("warm", "warm (mean of a repetition's presses)"),
                            ("cold", "cold (a new program per press)")):

@@ -5,6 +5,9 @@
 //       prints "shown NS" once the window's first frame is painted, NS on CLOCK_MONOTONIC, the
 //       number of processes the program has started by then ("child_processes N") and whether
 //       the web engine's library is mapped into it ("engine_mapped 0"), and exits
+//   quorvane-bench-probe start-up-floor
+//       the same for the floor under the window's start-up: Qt's own window with one caption and
+//       one text box (which bring up the fonts), from this same program file and its libraries
 //   quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS [PRESSES]]
 //       types the login as a user does, taking TYPING_MS (default 2000) from the window's showing,
 //       presses Go, waits until the busy cursor ends and prints the time from the
@@ -28,6 +31,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -42,7 +46,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: quorvane-bench-probe start-up\n"
+    "usage: quorvane-bench-probe start-up|start-up-floor\n"
     "       quorvane-bench-probe fetch HOST PORT PASSWORD [TYPING_MS [PRESSES]]\n";
 
 // Whether the web engine's library is in this process: the window's process should never pay for
@@ -159,6 +163,16 @@ int Fetch(quorvane::Form1& window, char** login, int typingMs, int presses) {
 
 int main(int argc, char* argv[]) {
     const bool startUp = argc == 2 && std::strcmp(argv[1], "start-up") == 0;
+    if (argc == 2 && std::strcmp(argv[1], "start-up-floor") == 0) {
+        QApplication app(argc, argv);
+        QWidget window;
+        window.resize(422, 446);
+        new QLabel(QStringLiteral("Password:"), &window);
+        (new QLineEdit(&window))->move(60, 0);
+        new FirstFrame(&window);
+        window.show();
+        return app.exec();
+    }
     const bool fetch = argc >= 5 && argc <= 7 && std::strcmp(argv[1], "fetch") == 0;
     if (!startUp && !fetch) {
         std::fputs(kUsage, stderr);

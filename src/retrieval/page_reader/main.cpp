@@ -10,12 +10,16 @@
 #include <cerrno>
 #include <optional>
 
+#include "heap_reserve.h"
 #include "network_isolation.h"
 #include "page_reader_protocol.h"
 #include "page_text.h"
 #include "write_all.h"
 
 namespace {
+
+// What a page of some tens of KiB fills: its bytes, the parsed tree, its text in two encodings.
+constexpr std::size_t kHeapForAPage = 1 << 20;
 
 QByteArray ReadAll(int fd) {
     QByteArray input;
@@ -40,6 +44,9 @@ int main() {
     // First, while this process has its one thread. Where the system refuses, the reader has no
     // use for the network all the same: it only parses what it is given.
     quorvane::IsolateNetwork();
+    // A reader is started before its page comes, and waits for it here: its heap is grown for a
+    // usual page meanwhile.
+    quorvane::ReserveHeap(kHeapForAPage);
     QByteArray body = ReadAll(STDIN_FILENO);
     const qsizetype lineEnd = body.indexOf('\n');
     if (lineEnd < 0) return protocol::kExitNoTypeLine;
