@@ -187,6 +187,7 @@ int main(int argc, char* argv[]) {
 
     quorvane::Form1 window;
     window.prepareHelpersWhenShown();
+    QObject::connect(&window, &quorvane::Form1::firstFrameDrawn, &quorvane::SetApplicationIcon);
     if (startUp) new FirstFrame(&window);
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QPixmap>
 
 // The icon's resource lives in a static library, which the linker would otherwise leave out; its
@@ -14,9 +15,14 @@ void SetApplicationIdentity() {
     InitAppResources();
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
-    // From a pixmap rather than a file name: a file name makes the icon look through the icon
-    // engine plugins first, a millisecond and more of the start-up, for a plain PNG.
-    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/quorvane.png"))));
+}
+
+void SetApplicationIcon() {
+    // A PNG, said so: left to guess, the reader loads every image format plugin to ask it, and
+    // from a file name the icon looks through the icon engine plugins as well.
+    QImageReader reader(QStringLiteral(":/quorvane.png"), "png");
+    reader.setAutoDetectImageFormat(false);
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(reader.read())));
 }
 
 }  // namespace quorvane

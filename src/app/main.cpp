@@ -12,6 +12,7 @@ int main(int argc, char* argv[]) {
     // Centred on the screen the window opens on.
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.prepareHelpersWhenShown();
+    QObject::connect(&window, &quorvane::Form1::firstFrameDrawn, &quorvane::SetApplicationIcon);
     window.show();
     return app.exec();
 }

@@ -166,12 +166,16 @@ void Form1::Form_Load(const QString& applicationPath) {
 
 void Form1::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    if (!prepareWhenShown_ || preparing_) return;
-    preparing_ = true;
+    if (!firstFrame_) return;
+    firstFrame_ = false;
     // After this frame is on the screen, from the event loop: the helpers first, since they start
     // beside us, then our own heap while they do.
-    QTimer::singleShot(0, readers_, &PageReaders::prepare);
-    QTimer::singleShot(0, this, [] { ReserveHeap(kHeapForAPress); });
+    if (prepareWhenShown_) {
+        preparing_ = true;
+        QTimer::singleShot(0, readers_, &PageReaders::prepare);
+        QTimer::singleShot(0, this, [] { ReserveHeap(kHeapForAPress); });
+    }
+    QTimer::singleShot(0, this, &Form1::firstFrameDrawn);
 }
 
 void Form1::Command1_Click() { requestLog(LogKind::System); }

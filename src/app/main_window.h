@@ -40,6 +40,11 @@ public:
     // The press under way has sent its clear request.
     bool clearPending() const { return request_ && request_->clearPending(); }
 
+signals:
+    // Once, from the event loop, when the window's first frame is on the screen: what does not
+    // show in that frame can be done from here on.
+    void firstFrameDrawn();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -65,6 +70,7 @@ private:
     // txtLog has said that the web engine runs on the computer's network.
     bool EngineNetworkSaid = false;
     bool prepareWhenShown_ = false;
+    bool firstFrame_ = true;
     bool preparing_ = false;  // the first frame is drawn: helpers are kept ready from now on
 
     QLabel* Label1;

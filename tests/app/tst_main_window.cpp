@@ -87,8 +87,21 @@ private slots:
         QCOMPARE(log->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         SetApplicationIdentity();
+        SetApplicationIcon();
         QCOMPARE(QApplication::windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
         QCOMPARE(QApplication::applicationName(), QStringLiteral("Quorvane"));
+    }
+
+    // The program sets its icon on this signal: it must come, and only once.
+    void firstFrameIsSaidOnce() {
+        Form1 form;
+        QSignalSpy drawn(&form, &Form1::firstFrameDrawn);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_COMPARE(drawn.count(), 1);
+        form.repaint();
+        QCoreApplication::processEvents();
+        QCOMPARE(drawn.count(), 1);
     }
 
     void everyCaptionIsWhole() {

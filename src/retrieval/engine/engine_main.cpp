@@ -11,6 +11,7 @@
 #include "engine_host.h"
 #include "engine_service.h"
 #include "engine_switches.h"
+#include "heap_reserve.h"
 #include "helper_environment.h"
 #include "network_isolation.h"
 
@@ -42,6 +43,10 @@ Pipes TakePipes() {
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
     return pipes;
 }
+
+// What a page of some tens of KiB fills on its way through: its bytes in and out of the engine,
+// its text as the engine gives it and as it goes back.
+constexpr std::size_t kHeapForAPage = 1 << 20;
 
 }  // namespace
 
@@ -88,5 +93,7 @@ int main(int argc, char* argv[]) {
     // The window starts this helper before the user's first press: that press finds a renderer
     // up, as every later one does.
     QTimer::singleShot(0, &host, &quorvane::EngineHost::prepareSparePage);
+    // And, while that renderer comes up, our heap is grown for the page, as the window's is.
+    QTimer::singleShot(0, [] { quorvane::ReserveHeap(kHeapForAPage); });
     return app.exec();
 }
