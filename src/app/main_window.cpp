@@ -166,12 +166,11 @@ void Form1::Form_Load(const QString& applicationPath) {
 
 void Form1::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    if (!firstFrame_) return;
-    firstFrame_ = false;
+    if (frameDrawn_) return;
+    frameDrawn_ = true;
     // After this frame is on the screen, from the event loop: the helpers first, since they start
     // beside us, then our own heap while they do.
     if (prepareWhenShown_) {
-        preparing_ = true;
         QTimer::singleShot(0, readers_, &PageReaders::prepare);
         QTimer::singleShot(0, this, [] { ReserveHeap(kHeapForAPress); });
     }
@@ -200,7 +199,8 @@ void Form1::requestLog(LogKind kind) {
     connect(request_, &LogRequest::logRead, this, &Form1::showResults);
     connect(request_, &LogRequest::failed, this, &Form1::showFailure);
     connect(request_, &LogRequest::finished, this, &Form1::endBusy);
-    if (preparing_) connect(request_, &LogRequest::finished, readers_, &PageReaders::prepare);
+    if (prepareWhenShown_ && frameDrawn_)
+        connect(request_, &LogRequest::finished, readers_, &PageReaders::prepare);
     setCursor(Qt::BusyCursor);
     request_->start();
 }

@@ -70,8 +70,7 @@ private:
     // txtLog has said that the web engine runs on the computer's network.
     bool EngineNetworkSaid = false;
     bool prepareWhenShown_ = false;
-    bool firstFrame_ = true;
-    bool preparing_ = false;  // the first frame is drawn: helpers are kept ready from now on
+    bool frameDrawn_ = false;  // from then on, the helpers are kept ready when that was asked for
 
     QLabel* Label1;
     QLineEdit* txtPass;

@@ -97,7 +97,6 @@ private slots:
         Form1 form;
         QSignalSpy drawn(&form, &Form1::firstFrameDrawn);
         form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTRY_COMPARE(drawn.count(), 1);
         form.repaint();
         QCoreApplication::processEvents();
