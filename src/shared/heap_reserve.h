@@ -11,4 +11,8 @@ namespace quorvane {
 // for a process kept ready, while it waits.
 void ReserveHeap(std::size_t bytes);
 
+// What a helper fills with a page of some tens of KiB: its bytes, the page read, its text in two
+// encodings on its way back.
+constexpr std::size_t kHeapForAPage = 1 << 20;
+
 }  // namespace quorvane

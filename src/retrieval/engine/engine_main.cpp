@@ -44,10 +44,6 @@ Pipes TakePipes() {
     return pipes;
 }
 
-// What a page of some tens of KiB fills on its way through: its bytes in and out of the engine,
-// its text as the engine gives it and as it goes back.
-constexpr std::size_t kHeapForAPage = 1 << 20;
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -94,6 +90,6 @@ int main(int argc, char* argv[]) {
     // up, as every later one does.
     QTimer::singleShot(0, &host, &quorvane::EngineHost::prepareSparePage);
     // And, while that renderer comes up, our heap is grown for the page, as the window's is.
-    QTimer::singleShot(0, [] { quorvane::ReserveHeap(kHeapForAPage); });
+    QTimer::singleShot(0, [] { quorvane::ReserveHeap(quorvane::kHeapForAPage); });
     return app.exec();
 }

@@ -18,9 +18,6 @@
 
 namespace {
 
-// What a page of some tens of KiB fills: its bytes, the parsed tree, its text in two encodings.
-constexpr std::size_t kHeapForAPage = 1 << 20;
-
 QByteArray ReadAll(int fd) {
     QByteArray input;
     for (;;) {
@@ -46,7 +43,7 @@ int main() {
     quorvane::IsolateNetwork();
     // A reader is started before its page comes, and waits for it here: its heap is grown for a
     // usual page meanwhile.
-    quorvane::ReserveHeap(kHeapForAPage);
+    quorvane::ReserveHeap(quorvane::kHeapForAPage);
     QByteArray body = ReadAll(STDIN_FILENO);
     const qsizetype lineEnd = body.indexOf('\n');
     if (lineEnd < 0) return protocol::kExitNoTypeLine;
