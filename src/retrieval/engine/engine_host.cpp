@@ -1,6 +1,7 @@
 #include "engine_host.h"
 
 #include "engine_page.h"
+#include "engine_render.h"
 #include "page_scripts.h"
 #include "router_scheme.h"
 
@@ -160,7 +161,10 @@ void EngineHost::prepareSparePage() {
     if (closing_ || spare_) return;
     spare_ = new EnginePage(profile_, this);
     spareReady_ = false;
-    connect(spare_, &QWebEnginePage::loadFinished, this, [this](bool ok) { spareReady_ = ok; });
+    connect(spare_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        spareReady_ = ok;
+        if (ok) RehearseReading(spare_);
+    });
     // A spare whose renderer dies is no use: the next one is made when it is gone.
     connect(spare_, &QWebEnginePage::renderProcessTerminated, spare_, &QObject::deleteLater);
     connect(spare_, &QObject::destroyed, this, &EngineHost::prepareSparePage);

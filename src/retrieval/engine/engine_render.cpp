@@ -66,6 +66,10 @@ constexpr char kReadBodyText[] = R"JS(
 
 }  // namespace
 
+void RehearseReading(EnginePage* page) {
+    page->runJavaScript(QString::fromLatin1(kReadBodyText), QWebEngineScript::ApplicationWorld);
+}
+
 QString LogTextFromInnerText(QString innerText) {
     innerText.replace(u'\n', kLineEnd);
     if (!innerText.isEmpty() && !innerText.endsWith(u'\n')) innerText += kLineEnd;

@@ -20,6 +20,11 @@ namespace quorvane {
 class EngineHost;
 class EnginePage;
 
+// Reads the page the way a router page is read and drops what it gets. Done on a spare page's
+// empty document, it leaves the renderer with the reading's script world set up and its script
+// compiled before a router page waits on them.
+void RehearseReading(EnginePage* page);
+
 // One page rendered by the engine inside the helper, from bytes the program fetched: the page's
 // scripts run and its style sheets apply, each of its own requests for its router is passed on
 // to the program, and once it has loaded its body text is read where the page's scripts cannot
