@@ -64,10 +64,17 @@ constexpr char kReadBodyText[] = R"JS(
 })()
 )JS";
 
+// The rehearsal and the reading run this one text: the renderer reuses what it compiled only for
+// the very same source.
+const QString& ReadingScript() {
+    static const QString script = QString::fromLatin1(kReadBodyText);
+    return script;
+}
+
 }  // namespace
 
 void RehearseReading(EnginePage* page) {
-    page->runJavaScript(QString::fromLatin1(kReadBodyText), QWebEngineScript::ApplicationWorld);
+    page->runJavaScript(ReadingScript(), QWebEngineScript::ApplicationWorld);
 }
 
 QString LogTextFromInnerText(QString innerText) {
@@ -237,7 +244,7 @@ void EngineRender::read() {
     reading_ = true;
     requestsWhenRead_ = lastRequest_;
     answeredWhenRead_ = answered_;
-    page_->runJavaScript(QString::fromLatin1(kReadBodyText), QWebEngineScript::ApplicationWorld,
+    page_->runJavaScript(ReadingScript(), QWebEngineScript::ApplicationWorld,
                          [self = QPointer<EngineRender>(this)](const QVariant& text) {
                              if (self) self->readNow(text.toString());
                          });
